@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// An immutable list of pieces of one shared text.
+class StringArray {
+  public:
+    StringArray(std::shared_ptr<const std::string> text, std::vector<std::string_view> pieces)
+        : text(std::move(text)), pieces(std::move(pieces)) {}
+    std::size_t count() const { return pieces.size(); }
+    std::string_view objectAtIndex(std::size_t index) const { return pieces.at(index); }
+
+  private:
+    std::shared_ptr<const std::string> text;
+    std::vector<std::string_view> pieces;
+};
+
+// The whole file as one text, or null when there is no path, the file cannot be read, or
+// its bytes are not valid UTF-8.
+std::shared_ptr<const std::string> stringWithContentsOfFile(const std::optional<std::string>& path);
+
+// Well-formed UTF-8: no stray or missing continuation bytes, no overlong forms, no
+// surrogates, nothing above U+10FFFF.
+bool isValidUTF8(std::string_view text);
+
+// The pieces between the occurrences of `separator`, in order; a separator at either end
+// or two in a row give empty pieces, a text without one gives the whole text.
+std::vector<std::string_view> componentsSeparatedByString(std::string_view text,
+                                                          std::string_view separator);
+// The same over a shared text; a null text gives no list.
+std::optional<StringArray> componentsSeparatedByString(std::shared_ptr<const std::string> text,
+                                                       std::string_view separator);
+
+// The number at the start of a text, after any white space and an optional sign; text after
+// it is ignored and a text without one gives 0. floatValue reads a decimal with optional
+// fraction and exponent to the nearest float (overflow gives infinity); intValue reads
+// decimal digits, saturating at the 32-bit limits.
+float floatValue(std::string_view text);
+int intValue(std::string_view text);

@@ -1,0 +1,109 @@
+#include "platform/Window.h"
+
+#include <GLFW/glfw3.h>
+
+#include <stdexcept>
+
+Window::Window(const std::string& title, int width, int height)
+    : handle([&] {
+          glfwDefaultWindowHints();
+          glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);  // shown by makeKeyAndOrderFront
+          glfwWindowHint(GLFW_DOUBLEBUFFER, GLFW_TRUE);
+          glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 1);
+          glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 0);
+          GLFWwindow* w = glfwCreateWindow(width, height, title.c_str(), nullptr, nullptr);
+          if (!w) throw std::runtime_error("cannot create a window with an OpenGL context");
+          return w;
+      }()),
+      context(handle) {
+    glfwSetWindowUserPointer(handle, this);
+    glfwSetKeyCallback(handle, onKey);
+    glfwSetMouseButtonCallback(handle, onMouseButton);
+    glfwSetWindowRefreshCallback(handle, onRefresh);
+    glfwSetFramebufferSizeCallback(handle, onFramebufferSize);
+    glfwSetWindowCloseCallback(handle, onClose);
+    context.makeCurrentContext();
+    glfwSwapInterval(0);  // the tick timer sets the pace, not the display
+}
+
+Window::~Window() {
+    glfwDestroyWindow(handle);
+}
+
+void Window::setContentView(std::unique_ptr<OpenGLView> view) {
+    content = std::move(view);
+    content->setWindow(this);
+    content->setOpenGLContext(&context);
+    updateFrameSize();
+}
+
+bool Window::makeFirstResponder(OpenGLView* candidate) {
+    if (candidate == responder) return true;
+    if (responder && !responder->resignFirstResponder()) return false;
+    if (candidate && !(candidate->acceptsFirstResponder() && candidate->becomeFirstResponder()))
+        return false;
+    responder = candidate;
+    return true;
+}
+
+void Window::makeKeyAndOrderFront(const void* /*sender*/) {
+    glfwShowWindow(handle);
+    glfwFocusWindow(handle);
+}
+
+void Window::Context::makeCurrentContext() {
+    glfwMakeContextCurrent(handle);
+}
+void Window::Context::flushBuffer() {
+    glfwSwapBuffers(handle);
+}
+
+Window& Window::of(GLFWwindow* handle) {
+    return *static_cast<Window*>(glfwGetWindowUserPointer(handle));
+}
+
+void Window::onKey(GLFWwindow* handle, int key, int scancode, int action, int mods) {
+    Window& window = of(handle);
+    if (isModifierKey(key)) return;
+    std::string characters = charactersForKey(key, scancode, mods);
+    if ((mods & GLFW_MOD_CONTROL) && characters == "q") {
+        // Ctrl+Q is the quit shortcut; like a menu shortcut it never reaches the view.
+        if (action == GLFW_PRESS) window.quit();
+        return;
+    }
+    if (!window.responder) return;
+    if (action == GLFW_RELEASE)
+        window.responder->keyUp(Event(characters));
+    else  // a press or an auto-repeat
+        window.responder->keyDown(Event(characters));
+}
+
+void Window::onMouseButton(GLFWwindow* handle, int /*button*/, int action, int /*mods*/) {
+    Window& window = of(handle);
+    if (action == GLFW_PRESS && window.content) window.content->mouseDown(Event());
+}
+
+void Window::onRefresh(GLFWwindow* handle) {
+    Window& window = of(handle);
+    if (!window.content) return;
+    window.context.makeCurrentContext();
+    window.content->drawRect(window.content->bounds());
+}
+
+void Window::onFramebufferSize(GLFWwindow* handle, int, int) {
+    of(handle).updateFrameSize();
+}
+
+void Window::onClose(GLFWwindow* handle) {
+    of(handle).quit();
+}
+
+void Window::quit() {
+    if (quitAction) quitAction();
+}
+
+void Window::updateFrameSize() {
+    int width = 0, height = 0;
+    glfwGetFramebufferSize(handle, &width, &height);
+    if (content) content->setFrameSize({static_cast<float>(width), static_cast<float>(height)});
+}

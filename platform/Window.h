@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/OpenGLView.h"
+
+struct GLFWwindow;
+
+// A top-level window with an OpenGL context (double-buffered, compatibility profile) and
+// one content view. Key events go to the first responder, clicks, redraws and resizes to
+// the content view. The quit action runs on the close button and on Ctrl+Q.
+class Window {
+  public:
+    // Throws std::runtime_error when no window or context can be made.
+    Window(const std::string& title, int width, int height);
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    void setContentView(std::unique_ptr<OpenGLView> view);
+    OpenGLView* contentView() const { return content.get(); }
+    bool makeFirstResponder(OpenGLView* responder);
+    OpenGLView* firstResponder() const { return responder; }
+    void makeKeyAndOrderFront(const void* sender);
+    void setQuitAction(std::function<void()> action) { quitAction = std::move(action); }
+
+  private:
+    class Context : public OpenGLContext {
+      public:
+        explicit Context(GLFWwindow* handle) : handle(handle) {}
+        void makeCurrentContext() override;
+        void flushBuffer() override;
+
+      private:
+        GLFWwindow* handle;
+    };
+
+    static Window& of(GLFWwindow* handle);
+    static void onKey(GLFWwindow* handle, int key, int scancode, int action, int mods);
+    static void onMouseButton(GLFWwindow* handle, int button, int action, int mods);
+    static void onRefresh(GLFWwindow* handle);
+    static void onFramebufferSize(GLFWwindow* handle, int width, int height);
+    static void onClose(GLFWwindow* handle);
+    void quit();
+    void updateFrameSize();
+
+    GLFWwindow* handle;
+    Context context;
+    std::unique_ptr<OpenGLView> content;
+    OpenGLView* responder = nullptr;
+    std::function<void()> quitAction;
+};

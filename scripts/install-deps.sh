@@ -1,0 +1,32 @@
+#!/bin/sh
+# Installs the Debian packages that building, running and testing Fishtank need
+# and a fresh machine of ours lacks. Quiet and quick when everything is there.
+set -eu
+
+packages="cmake g++ clang make pkg-config libglfw3-dev libgl-dev libegl-dev libglu1-mesa-dev
+libpng-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-apps netpbm"
+
+missing=""
+for p in $packages; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: missing Debian packages:$missing" >&2
+    echo "install-deps: run as root, or: sudo apt-get install$missing" >&2
+    exit 1
+fi
+
+echo "install-deps: installing$missing"
+export DEBIAN_FRONTEND=noninteractive
+if ! apt-get install -y -qq $missing >/dev/null 2>&1; then
+    apt-get update -qq >/dev/null
+    # shellcheck disable=SC2086
+    apt-get install -y -qq $missing >/dev/null || {
+        echo "install-deps: apt-get could not install:$missing" >&2
+        exit 1
+    }
+fi

@@ -1,0 +1,188 @@
+// The exact GL calls of set-up, a tick and the look-at, recorded on the way to real GL.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "GlRecorder.h"
+#include "GlTest.h"
+#include "app/ArController.h"
+
+namespace {
+using Calls = std::vector<GlCall>;
+
+class GlCalls : public GlTest {
+  protected:
+    GlCalls() : GlTest(300, 200) {}
+    template <typename Action>
+    Calls record(Action action) {
+        recordedGlCalls().clear();
+        action();
+        Calls calls = recordedGlCalls();
+        recordedGlCalls().clear();
+        return calls;
+    }
+};
+
+Calls slice(const Calls& calls, std::size_t from, std::size_t count) {
+    return Calls(calls.begin() + static_cast<long>(from),
+                 calls.begin() + static_cast<long>(std::min(from + count, calls.size())));
+}
+
+TEST_F(GlCalls, SetUpCompilesTheCubeThenSetsTheState) {
+    Calls calls = record([&] { prepare(); });
+    ASSERT_GE(calls.size(), 9u);
+    EXPECT_EQ(calls.front(), (GlCall{"glNewList", {1, GL_COMPILE}}));
+    EXPECT_EQ(slice(calls, calls.size() - 10, 10), (Calls{{"glEndList", {}},
+                                                          {"glShadeModel", {GL_SMOOTH}},
+                                                          {"glDisable", {GL_LIGHTING}},
+                                                          {"glEnable", {GL_TEXTURE_2D}},
+                                                          {"glMatrixMode", {GL_PROJECTION}},
+                                                          {"glLoadIdentity", {}},
+                                                          {"glMatrixMode", {GL_MODELVIEW}},
+                                                          {"glLoadIdentity", {}},
+                                                          {"glDrawBuffer", {GL_BACK}},
+                                                          {"glClear", {0x4100}}}));
+}
+
+// Every call of one tick from head (0, 0, 1), in order.
+TEST_F(GlCalls, ATickIsOneClearOneProjectedTunnelAndOnePresent) {
+    prepare();
+    ArController controller;
+    controller.oglView = &view;
+    controller.matrix = static_cast<double*>(std::calloc(16, sizeof(double)));
+    drivenSeconds += 1.0 / 12.0;
+    Calls calls = record([&] { controller.track(false); });
+
+    const double s = -0.9999499917030334, c = -5.000249802833423e-05;
+    Calls expected = {
+        {"glDrawBuffer", {GL_BACK}},
+        {"glClear", {0x4100}},
+        {"glMatrixMode", {GL_MODELVIEW}},  // frame entry
+        {"glMatrixMode", {GL_MODELVIEW}},  // frame step
+        {"glPushMatrix", {}},
+        {"glEnable", {GL_NORMALIZE}},
+        {"glMatrixMode", {GL_PROJECTION}},
+        {"glViewport", {0, 0, 300, 200}},
+        {"glLoadIdentity", {}},
+        {"glOrtho", {-1, 1, -1, 1, 9.999999747378752e-05, 2}},
+        {"glMatrixMode", {GL_MODELVIEW}},
+        {"glPushMatrix", {}},
+        {"glMultMatrixd", {1, 0, 0, 0, 0, 1, 0, 0, -0.0, -0.0, 1, 0, 0, 0, 0, 1}},
+        {"glMultMatrixd", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -1, 1}},
+        {"glMultMatrixd", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}},
+        {"glMultMatrixd", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0}},
+        {"glMultMatrixd", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, s, 0, 0, 0, 0, 1}},
+        {"glMultMatrixd", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, c, 1}},
+        {"glTranslated", {0, 0, 1}},
+        {"glLineWidth", {2}},
+        {"glBegin", {GL_LINES}},
+        {"glColor3f", {0.5, 0.5, 1}},
+        {"glVertex3d", {0, 0, 0}},
+        {"glVertex3d", {0, 0, 10}},
+        {"glColor3f", {0, 0, 1}},
+    };
+    const double ends[8][2] = {{-1, -1}, {1, 1},  {1, -1}, {-1, 1},
+                               {-1, 0},  {0, -1}, {1, 0},  {0, 1}};
+    for (const auto& e : ends) {
+        expected.push_back({"glVertex3d", {e[0], e[1], 0}});
+        expected.push_back({"glVertex3d", {e[0], e[1], 10}});
+    }
+    const double corners[8][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1},
+                                  {1, 1},   {1, -1}, {-1, 1}, {-1, -1}};
+    for (int d = 0; d <= 9; ++d) {
+        expected.push_back({"glColor3f", {1, static_cast<float>(0.1 * d), 1}});
+        for (const auto& k : corners) expected.push_back({"glVertex3d", {k[0], k[1], double(d)}});
+    }
+    expected.insert(expected.end(),
+                    {{"glEnd", {}}, {"glPopMatrix", {}}, {"glPopMatrix", {}}, {"glFlush", {}}});
+    ASSERT_EQ(calls.size(), expected.size());
+    for (std::size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(calls[i], expected[i]) << "call " << i;
+    // Signs matter too: the shear holds -0 at this head position.
+    EXPECT_TRUE(std::signbit(calls[12].args[8]));
+    EXPECT_EQ(context.presentedFrames(), 1);
+}
+
+TEST_F(GlCalls, EveryEntryOfTheChainKeepsSinglePrecision) {
+    prepare();
+    view.drawMe(nullptr, false);
+    view.xHead = 0.5f, view.yHead = -0.25f, view.zHead = 1.5f;
+    Calls calls = record([&] { view.drawCube(0.0f); });
+    std::vector<const GlCall*> chain;
+    for (const auto& call : calls)
+        if (call.name == "glMultMatrixd") chain.push_back(&call);
+    ASSERT_EQ(chain.size(), 6u);
+    const float X = 0.5f, Y = -0.25f, Z = 1.5f, near = 0.0001f, far = 2.0f;
+    EXPECT_EQ(chain[0]->args[8], static_cast<float>(-X / Z));
+    EXPECT_EQ(chain[0]->args[9], static_cast<float>(-Y / Z));
+    EXPECT_NE(chain[0]->args[8], -0.5 / 1.5);  // a double quotient would differ
+    EXPECT_EQ(chain[1]->args[14], -1.5);
+    EXPECT_EQ(chain[3]->args[0], 1.5);
+    EXPECT_EQ(chain[3]->args[5], 1.5);
+    float product = (near - Z) * (far - Z);
+    EXPECT_EQ(chain[4]->args[10], static_cast<float>(2.0 * double(product) / double(far - near)));
+    EXPECT_EQ(chain[5]->args[14], ((Z + Z - far) - near) / (far - near));
+    // Nothing carries over between the matrices: each fills all sixteen elements.
+    for (int i : {0, 1, 2, 3, 4, 6, 7, 12, 13, 15}) EXPECT_EQ(chain[4]->args[i], i % 5 ? 0 : 1);
+    EXPECT_EQ(view.mat[14], chain[5]->args[14]);
+}
+
+TEST_F(GlCalls, TheWireCubeListHoldsTwentyFourVerticesInTwoColours) {
+    Calls calls = record([&] { view.drawFromSTL(); });
+    ASSERT_EQ(calls.size(), 1u + 1 + 1 + 1 + 8 + 1 + 16 + 1 + 1);
+    EXPECT_EQ(calls[0], (GlCall{"glNewList", {1, GL_COMPILE}}));
+    EXPECT_EQ(calls[1], (GlCall{"glLineWidth", {1}}));
+    EXPECT_EQ(calls[2], (GlCall{"glBegin", {GL_LINES}}));
+    EXPECT_EQ(calls[3], (GlCall{"glColor3d", {1, 1, 1}}));
+    EXPECT_EQ(calls[12], (GlCall{"glColor3d", {0.5, 0.5, 0.5}}));
+    EXPECT_EQ(calls[4], (GlCall{"glVertex3d", {-0.25, 0.25, -0.25}}));
+    EXPECT_EQ(calls[13], (GlCall{"glVertex3d", {-0.25, 0.25, -0.75}}));
+    EXPECT_EQ(calls[29], (GlCall{"glEnd", {}}));
+    EXPECT_EQ(calls[30], (GlCall{"glEndList", {}}));
+}
+
+TEST_F(GlCalls, TheLookAtMakesExactlyTwoCallsAndLeavesTheMatrixModeAlone) {
+    glMatrixMode(GL_PROJECTION);
+    Calls calls = record([&] { view.gluLookAt(5, 0, 0, 0, 0, 0, 0, 1, 0); });
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0],
+              (GlCall{"glMultMatrixd", {0, 0, 1, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 0, 1}}));
+    EXPECT_EQ(calls[1], (GlCall{"glTranslated", {-5, -0.0, -0.0}}));
+    GLint mode;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_PROJECTION);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+TEST_F(GlCalls, LookAtCasesWithKnownMatrices) {
+    struct Case {
+        double args[9];
+        std::vector<double> matrix;
+        std::vector<double> translation;
+    } cases[] = {
+        {{0, 0, 5, 0, 0, 0, 0, 1, 0},
+         {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+         {-0.0, -0.0, -5}},
+        {{1, 2, 3, 1, 2, -7, 0, 3, 0},
+         {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+         {-1, -2, -3}},
+        {{2, 2, 2, 2, 2, 2, 0, 1, 0},
+         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+         {-2, -2, -2}},
+        {{0, 0, 5, 0, 0, 0, 0, 0, 3},
+         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+         {-0.0, -0.0, -5}},
+    };
+    for (const Case& c : cases) {
+        const double* a = c.args;
+        Calls calls =
+            record([&] { view.gluLookAt(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]); });
+        ASSERT_EQ(calls.size(), 2u);
+        EXPECT_EQ(calls[0].args, c.matrix) << a[0] << "," << a[1] << "," << a[2];
+        EXPECT_EQ(calls[1].args, c.translation);
+    }
+    Calls nan = record([&] { view.gluLookAt(NAN, 0, 5, 0, 0, 0, 0, 1, 0); });
+    ASSERT_EQ(nan.size(), 2u);
+    EXPECT_TRUE(std::isnan(nan[0].args[2]));  // spreads, nothing stops it
+}
+}  // namespace

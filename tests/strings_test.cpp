@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <climits>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/Strings.h"
+
+namespace {
+using Pieces = std::vector<std::string_view>;
+
+TEST(Split, MatchesTheSeparatorExactlyAndKeepsEmptyPieces) {
+    EXPECT_EQ(componentsSeparatedByString("a,b,c", ","), (Pieces{"a", "b", "c"}));
+    EXPECT_EQ(componentsSeparatedByString(",a,,b,", ","), (Pieces{"", "a", "", "b", ""}));
+    EXPECT_EQ(componentsSeparatedByString("abc", ","), (Pieces{"abc"}));
+    EXPECT_EQ(componentsSeparatedByString("", ","), (Pieces{""}));
+    EXPECT_EQ(componentsSeparatedByString("xfacet normalfacet normaly", "facet normal"),
+              (Pieces{"x", "", "y"}));
+    EXPECT_EQ(componentsSeparatedByString("FACET NORMAL facet  normal", "facet normal"),
+              (Pieces{"FACET NORMAL facet  normal"}));
+    EXPECT_EQ(componentsSeparatedByString("aaa", "aa"), (Pieces{"", "a"}));  // left to right
+}
+
+TEST(Split, ASharedTextGivesAListAndANullTextNone) {
+    auto list = componentsSeparatedByString(std::make_shared<const std::string>("1e2e3"), "e");
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->count(), 3u);
+    EXPECT_EQ(list->objectAtIndex(2), "3");
+    EXPECT_FALSE(componentsSeparatedByString(std::shared_ptr<const std::string>(), "e"));
+}
+
+TEST(Utf8, AcceptsWellFormedTextOnly) {
+    EXPECT_TRUE(isValidUTF8(""));
+    EXPECT_TRUE(isValidUTF8("solid teapot\n  facet normal 0 0 1\n"));
+    EXPECT_TRUE(isValidUTF8("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x90\x9f \xf4\x8f\xbf\xbf"));
+    EXPECT_TRUE(isValidUTF8(std::string("nul\0inside", 10)));
+    for (std::string bad : {"\x80", "abc\xff", "\xc3", "\xc3(", "\xc0\xaf", "\xc1\xbf",
+                            "\xe0\x80\xaf", "\xf0\x80\x80\xaf", "\xed\xa0\x80", "\xed\xbf\xbf",
+                            "\xf4\x90\x80\x80", "\xf5\x80\x80\x80", "\xe2\x82", "12345678\xe2\x82"})
+        EXPECT_FALSE(isValidUTF8(bad)) << ::testing::PrintToString(bad);
+}
+
+TEST(FileText, ReadsTheWholeFileOrNothing) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("fishtank-strings-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::string big(3 << 20, 'x');
+    std::ofstream(dir / "big.txt", std::ios::binary) << big;
+    std::ofstream(dir / "bad.txt", std::ios::binary) << "solid \xff\n";
+    std::ofstream(dir / "empty.txt", std::ios::binary);
+
+    auto text = stringWithContentsOfFile((dir / "big.txt").string());
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text, big);
+    auto empty = stringWithContentsOfFile((dir / "empty.txt").string());
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(*empty, "");
+    EXPECT_FALSE(stringWithContentsOfFile((dir / "bad.txt").string()));
+    EXPECT_FALSE(stringWithContentsOfFile((dir / "missing.txt").string()));
+    EXPECT_FALSE(stringWithContentsOfFile(dir.string()));  // a folder is no text
+    EXPECT_FALSE(stringWithContentsOfFile(std::nullopt));
+    fs::remove_all(dir);
+}
+
+TEST(LeadingNumbers, FloatValueReadsTheNumberAtTheStart) {
+    EXPECT_EQ(floatValue("1.5"), 1.5f);
+    EXPECT_EQ(floatValue("  \t\n-2.25xyz"), -2.25f);
+    EXPECT_EQ(floatValue("+7"), 7.0f);
+    EXPECT_EQ(floatValue(".5"), 0.5f);
+    EXPECT_EQ(floatValue("3."), 3.0f);
+    EXPECT_EQ(floatValue("2.5E2"), 250.0f);
+    EXPECT_EQ(floatValue("1.100000"), 1.1f);
+    EXPECT_EQ(floatValue("0.1000000000000000055511151231257827"), 0.1f);
+    EXPECT_EQ(floatValue(""), 0.0f);
+    EXPECT_EQ(floatValue("abc"), 0.0f);
+    EXPECT_EQ(floatValue("-"), 0.0f);
+    EXPECT_EQ(floatValue("."), 0.0f);
+    EXPECT_EQ(floatValue("--1"), 0.0f);
+    EXPECT_EQ(floatValue("inf"), 0.0f);
+    EXPECT_EQ(floatValue("nan"), 0.0f);
+    EXPECT_EQ(floatValue("0x10"), 0.0f);
+    EXPECT_EQ(floatValue(std::string(400, '9')), INFINITY);
+    EXPECT_EQ(floatValue("-1" + std::string(60, '0')), -INFINITY);
+    EXPECT_EQ(floatValue("0." + std::string(60, '0') + "1"), 0.0f);
+    EXPECT_GT(floatValue("1e-40"), 0.0f);  // subnormal, not flushed
+}
+
+TEST(LeadingNumbers, IntValueReadsDecimalDigitsAndSaturates) {
+    EXPECT_EQ(intValue("+00"), 0);
+    EXPECT_EQ(intValue(" -12abc"), -12);
+    EXPECT_EQ(intValue("2147483647"), INT_MAX);
+    EXPECT_EQ(intValue("2147483648"), INT_MAX);
+    EXPECT_EQ(intValue("99999999999999999999999"), INT_MAX);
+    EXPECT_EQ(intValue("-2147483648"), INT_MIN);
+    EXPECT_EQ(intValue("-2147483649"), INT_MIN);
+    EXPECT_EQ(intValue("1.9"), 1);
+    EXPECT_EQ(intValue(""), 0);
+    EXPECT_EQ(intValue("x1"), 0);
+    EXPECT_EQ(intValue("- 1"), 0);
+}
+}  // namespace
