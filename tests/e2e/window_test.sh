@@ -1,5 +1,5 @@
 #!/bin/bash
-# The real program in a real window (run under xvfb-run): start-up lines, keys, clicks,
+# The real program in a real window (run under with-xvfb.sh): start-up lines, keys, clicks,
 # the picture, and both ways of quitting.
 #   window_test.sh FISHTANK SCREENSHOT-CHECK CLOSE-WINDOW
 set -u
@@ -24,7 +24,11 @@ wait_for() {
 }
 lines() { grep -c -x -F -- "$1" "$work/out"; }
 has_lines() { [ "$(lines "$1")" -ge "$2" ]; }
-find_window() { window=$(xdotool search --name '^Fishtank$' 2>/dev/null | head -1); [ -n "$window" ]; }
+find_window() {
+    kill -0 "$pid" 2>/dev/null || fail "the program ended at start-up"
+    window=$(xdotool search --name '^Fishtank$' 2>/dev/null | head -1)
+    [ -n "$window" ]
+}
 picture_is() {
     xwd -id "$window" -silent 2>/dev/null | xwdtopnm > "$work/shot.ppm" 2>/dev/null &&
         "$check" "$work/shot.ppm" "$1" 2>"$work/check"

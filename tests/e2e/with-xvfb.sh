@@ -1,0 +1,22 @@
+#!/bin/bash
+# Runs a command against a fresh Xvfb server of its own, started on a free display number;
+# the command starts only once the server accepts connections.
+#   with-xvfb.sh COMMAND [ARGS...]
+set -u
+ready=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$ready" 2> /dev/null &
+server=$!
+trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -f "$ready"' EXIT
+for _ in $(seq 600); do
+    [ -s "$ready" ] && break
+    kill -0 "$server" 2>/dev/null || { echo "with-xvfb: Xvfb did not start" >&2; exit 1; }
+    sleep 0.05
+done
+[ -s "$ready" ] || { echo "with-xvfb: Xvfb did not become ready" >&2; exit 1; }
+export DISPLAY=":$(head -1 "$ready")"
+# Ready is announced before every listener answers on a loaded machine: wait for a client.
+for _ in $(seq 600); do
+    xdotool getmouselocation > /dev/null 2>&1 && break
+    sleep 0.05
+done
+"$@"
