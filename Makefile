@@ -3,7 +3,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps configure build clean
+.PHONY: run test test-sanitize deps configure build clean
 
 deps:
 	@sh scripts/install-deps.sh
@@ -25,5 +25,9 @@ run: build
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize:
+	@$(MAKE) --no-print-directory test BUILD=$(BUILD)-sanitize CMAKE_FLAGS="-DFISHTANK_SANITIZE=ON $(CMAKE_FLAGS)"
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz

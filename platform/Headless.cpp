@@ -7,37 +7,43 @@
 #include <cstring>
 #include <stdexcept>
 
+namespace {
+// One surfaceless display serves every context of the process and stays initialised:
+// terminating it would unload and reload the driver for each context.
+EGLDisplay surfacelessDisplay() {
+    static EGLDisplay display = [] {
+        auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+            eglGetProcAddress("eglGetPlatformDisplayEXT"));
+        EGLDisplay d = getPlatformDisplay ? getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA,
+                                                               EGL_DEFAULT_DISPLAY, nullptr)
+                                          : EGL_NO_DISPLAY;
+        return d != EGL_NO_DISPLAY && eglInitialize(d, nullptr, nullptr) ? d : EGL_NO_DISPLAY;
+    }();
+    return display;
+}
+}  // namespace
+
 HeadlessContext::HeadlessContext(int width, int height) : pixelsWide(width), pixelsHigh(height) {
-    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-        eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    EGLDisplay dpy = getPlatformDisplay ? getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA,
-                                                             EGL_DEFAULT_DISPLAY, nullptr)
-                                        : EGL_NO_DISPLAY;
-    if (dpy == EGL_NO_DISPLAY || !eglInitialize(dpy, nullptr, nullptr))
+    EGLDisplay dpy = surfacelessDisplay();
+    if (dpy == EGL_NO_DISPLAY)
         throw std::runtime_error("no EGL surfaceless display (is Mesa's EGL installed?)");
-    const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
-                                       EGL_PBUFFER_BIT,
-                                       EGL_RENDERABLE_TYPE,
-                                       EGL_OPENGL_BIT,
-                                       EGL_RED_SIZE,
-                                       8,
-                                       EGL_GREEN_SIZE,
-                                       8,
-                                       EGL_BLUE_SIZE,
-                                       8,
+    // clang-format off
+    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
+                                       EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                                       EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
                                        EGL_NONE};
+    // clang-format on
     EGLConfig config;
     EGLint configs = 0;
-    const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     if (!eglChooseConfig(dpy, configAttributes, &config, 1, &configs) || configs < 1 ||
-        !eglBindAPI(EGL_OPENGL_API)) {
-        eglTerminate(dpy);
+        !eglBindAPI(EGL_OPENGL_API))
         throw std::runtime_error("no EGL configuration for desktop OpenGL");
-    }
+    const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     EGLContext ctx = eglCreateContext(dpy, config, EGL_NO_CONTEXT, nullptr);
     EGLSurface surf = eglCreatePbufferSurface(dpy, config, surfaceAttributes);
     if (ctx == EGL_NO_CONTEXT || surf == EGL_NO_SURFACE) {
-        eglTerminate(dpy);
+        if (ctx != EGL_NO_CONTEXT) eglDestroyContext(dpy, ctx);
+        if (surf != EGL_NO_SURFACE) eglDestroySurface(dpy, surf);
         throw std::runtime_error("cannot create an offscreen OpenGL context");
     }
     display = dpy;
@@ -50,7 +56,6 @@ HeadlessContext::~HeadlessContext() {
     eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroySurface(display, surface);
     eglDestroyContext(display, context);
-    eglTerminate(display);
 }
 
 void HeadlessContext::makeCurrentContext() {
