@@ -3,7 +3,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-sanitize deps configure build clean
+.PHONY: run test test-sanitize bench deps configure build clean
 
 deps:
 	@sh scripts/install-deps.sh
@@ -28,6 +28,11 @@ test: build
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize:
 	@$(MAKE) --no-print-directory test BUILD=$(BUILD)-sanitize CMAKE_FLAGS="-DFISHTANK_SANITIZE=ON $(CMAKE_FLAGS)"
+
+# Micro benchmarks (Google Benchmark); bench/pacing.sh, scripts/memcheck.sh and
+# scripts/soak.sh measure the running program.
+bench: build
+	@./$(BUILD)/fishtank-bench
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz

@@ -29,6 +29,14 @@ void OpGlView::drawRect() {
 
 void OpGlView::drawRect(Rect /*dirtyRect*/) {
     glMatrixMode(GL_MODELVIEW);
+    stepHead();
+    glPushMatrix();
+    drawCube(0.0f);
+    glPopMatrix();
+    glFlush();
+}
+
+void OpGlView::stepHead() {
     last = now;
     now = Date::date();
     double dt = now.timeIntervalSinceDate(last);
@@ -56,9 +64,4 @@ void OpGlView::drawRect(Rect /*dirtyRect*/) {
         zHead = static_cast<float>(zHead + rate / -300.0);
     if (zHead < 1.0f) zHead = 1.0f;
     if (zHead > 100.0f) zHead = 100.0f;
-
-    glPushMatrix();
-    drawCube(0.0f);
-    glPopMatrix();
-    glFlush();
 }

@@ -31,6 +31,8 @@ class OpGlView : public OpenGLView {
     bool acceptsFirstResponder() override;
     bool becomeFirstResponder() override;
     bool resignFirstResponder() override;
+    // The frame step's arithmetic: rotates the dates, then moves and clamps the head.
+    void stepHead();
 
     // The scratch matrix every projection matrix passes through: the view's own block until
     // the first frame hands over the caller's buffer.
