@@ -58,7 +58,7 @@ Options parse(int argc, char** argv) {
             std::exit(0);
         }
         if (arg != "--head" && arg != "--size" && arg != "-o")
-            fail("unknown option '" + arg + "'\n" + usage);
+            fail("unknown option '" + arg + "' (see --help)");
         if (i + 1 >= argc) fail("option " + arg + " needs a value");
         const char* value = argv[++i];
         if (arg == "--head") {

@@ -29,7 +29,7 @@ for args in "--head" "--head 1,2" "--head a,b,c" "--head 1,2,3,4" "--head nan,0,
     "$render" $args -o "$work/bad.png" > /dev/null 2> "$work/err"
     status=$?
     [ "$status" -eq 2 ] || fail "'$args' gave status $status, not 2"
-    [ "$(wc -l < "$work/err")" -ge 1 ] || fail "'$args' said nothing on stderr"
+    [ "$(wc -l < "$work/err")" -eq 1 ] || fail "'$args' did not say one line on stderr"
     [ ! -e "$work/bad.png" ] || fail "'$args' wrote a file"
 done
 "$render" -o "$work/no/such/dir/x.png" 2> "$work/err"

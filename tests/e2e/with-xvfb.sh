@@ -4,7 +4,10 @@
 #   with-xvfb.sh COMMAND [ARGS...]
 set -u
 ready=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$ready" 2> /dev/null &
+# Servers started at the same moment can pick the same free number: start one at a time.
+exec 9> /tmp/fishtank-xvfb.lock
+flock 9
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$ready" 2> /dev/null 9>&- &
 server=$!
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -f "$ready"' EXIT
 for _ in $(seq 600); do
@@ -19,4 +22,7 @@ for _ in $(seq 600); do
     xdotool getmouselocation > /dev/null 2>&1 && break
     sleep 0.05
 done
+kill -0 "$server" 2>/dev/null || { echo "with-xvfb: Xvfb ended at start-up" >&2; exit 1; }
+flock -u 9
+exec 9>&-
 "$@"
