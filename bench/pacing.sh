@@ -8,7 +8,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 build=$(cd "${2:-$root/build}" && pwd)
-if [ -z "${DISPLAY:-}" ]; then exec "$root/tests/e2e/with-xvfb.sh" "$0" "$seconds" "$build"; fi
+source "$root/scripts/display.sh"
+ensure_display "$0" "$seconds" "$build"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -18,14 +19,10 @@ cpu_seconds() { awk -v hz="$ticks_per_clock" '{ print ($14 + $15) / hz }' "/proc
 
 # measure NAME TITLE COMMAND: one run; appends "name tps mean p99 drift cpu rss" to results.
 measure() {
-    local name=$1 title=$2 command=$3 stamps="$work/$1.$RANDOM" window="" pid
+    local name=$1 title=$2 command=$3 stamps="$work/$1.$RANDOM" pid
     TICKSTAMP_FILE=$stamps LD_PRELOAD="$build/bench/libtickstamp.so" "$command" > /dev/null &
     pid=$!
-    for _ in $(seq 600); do
-        window=$(xdotool search --name "^$title\$" 2>/dev/null | head -1) && [ -n "$window" ] && break
-        sleep 0.05
-    done
-    [ -n "$window" ] || { echo "pacing: $name opened no window" >&2; exit 1; }
+    wait_for_window "$title" "$pid" || { echo "pacing: $name opened no window" >&2; exit 1; }
     sleep 1  # past start-up
     local cpu_before; cpu_before=$(cpu_seconds "$pid")
     sleep "$seconds"

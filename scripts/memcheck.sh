@@ -7,7 +7,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-10}
 build=$(cd "${2:-$root/build}" && pwd)
-if [ -z "${DISPLAY:-}" ]; then exec "$root/tests/e2e/with-xvfb.sh" "$0" "$seconds" "$build"; fi
+source "$root/scripts/display.sh"
+ensure_display "$0" "$seconds" "$build"
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -15,13 +16,7 @@ valgrind --error-exitcode=99 --leak-check=full --show-leak-kinds=definite \
     --errors-for-leak-kinds=definite --num-callers=30 \
     --suppressions="$root/scripts/valgrind.supp" "$build/fishtank" > /dev/null 2> "$log" &
 pid=$!
-window=
-for _ in $(seq 1200); do
-    window=$(xdotool search --onlyvisible --name '^Fishtank$' 2>/dev/null | head -1) && [ -n "$window" ] && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-[ -n "$window" ] || { cat "$log"; echo "memcheck: no window" >&2; exit 1; }
+wait_for_window Fishtank "$pid" || { cat "$log"; echo "memcheck: no window" >&2; exit 1; }
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 end=$((SECONDS + seconds))
 keys=(w a d s q e x W Shift_L Left)

@@ -9,7 +9,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-600}
 build=$(cd "${2:-$root/build}" && pwd)
-if [ -z "${DISPLAY:-}" ]; then exec "$root/tests/e2e/with-xvfb.sh" "$0" "$seconds" "$build"; fi
+source "$root/scripts/display.sh"
+ensure_display "$0" "$seconds" "$build"
 
 work=$(mktemp -d)
 pid=
@@ -20,12 +21,7 @@ keydowns() { grep -c -x "keydown event....." "$work/out" || true; }
 
 "$build/fishtank" > "$work/out" 2> "$work/err" &
 pid=$!
-window=
-for _ in $(seq 600); do
-    window=$(xdotool search --onlyvisible --name '^Fishtank$' 2>/dev/null | head -1) && [ -n "$window" ] && break
-    sleep 0.05
-done
-[ -n "$window" ] || fail "no window"
+wait_for_window Fishtank "$pid" || fail "no window"
 xdotool windowfocus --sync "$window"
 
 keys=(w a s d q e x W 1 space Left Return)
