@@ -4,18 +4,21 @@
 
 #include <stdexcept>
 
+namespace {
+GLFWwindow* createWindow(const std::string& title, int width, int height) {
+    glfwDefaultWindowHints();
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);  // shown by makeKeyAndOrderFront
+    glfwWindowHint(GLFW_DOUBLEBUFFER, GLFW_TRUE);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 1);  // a compatibility context
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 0);
+    GLFWwindow* window = glfwCreateWindow(width, height, title.c_str(), nullptr, nullptr);
+    if (!window) throw std::runtime_error("cannot create a window with an OpenGL context");
+    return window;
+}
+}  // namespace
+
 Window::Window(const std::string& title, int width, int height)
-    : handle([&] {
-          glfwDefaultWindowHints();
-          glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);  // shown by makeKeyAndOrderFront
-          glfwWindowHint(GLFW_DOUBLEBUFFER, GLFW_TRUE);
-          glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 1);
-          glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 0);
-          GLFWwindow* w = glfwCreateWindow(width, height, title.c_str(), nullptr, nullptr);
-          if (!w) throw std::runtime_error("cannot create a window with an OpenGL context");
-          return w;
-      }()),
-      context(handle) {
+    : handle(createWindow(title, width, height)), context(handle) {
     glfwSetWindowUserPointer(handle, this);
     glfwSetKeyCallback(handle, onKey);
     glfwSetMouseButtonCallback(handle, onMouseButton);
