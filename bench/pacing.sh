@@ -6,10 +6,8 @@
 #   bench/pacing.sh [SECONDS [BUILD-DIR]]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-seconds=${1:-60}
-build=$(cd "${2:-$root/build}" && pwd)
 source "$root/scripts/display.sh"
-ensure_display "$0" "$seconds" "$build"
+start_under_x 60 "$0" "$@"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -1,10 +1,14 @@
 # Helpers for the scripts that drive the program under X; sourced, not run. Needs `root`.
 
-# Re-runs the calling script, with the same arguments, under an Xvfb of its own when no
+# Reads a script's arguments [SECONDS [BUILD-DIR]] into `seconds` (default DEFAULT) and
+# `build` (default build/), then re-runs the script under an Xvfb of its own when no
 # display is set.
-#   ensure_display "$0" "$@"
-ensure_display() {
-    if [ -z "${DISPLAY:-}" ]; then exec "$root/tests/e2e/with-xvfb.sh" "$@"; fi
+#   start_under_x DEFAULT "$0" "$@"
+start_under_x() {
+    local script=$2
+    seconds=${3:-$1}
+    build=$(cd "${4:-$root/build}" && pwd)
+    if [ -z "${DISPLAY:-}" ]; then exec "$root/tests/e2e/with-xvfb.sh" "$script" "$seconds" "$build"; fi
 }
 
 # Waits up to a minute for process PID to show a window titled TITLE; sets `window` to its

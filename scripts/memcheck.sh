@@ -5,10 +5,8 @@
 #   scripts/memcheck.sh [SECONDS [BUILD-DIR]]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-seconds=${1:-10}
-build=$(cd "${2:-$root/build}" && pwd)
 source "$root/scripts/display.sh"
-ensure_display "$0" "$seconds" "$build"
+start_under_x 10 "$0" "$@"
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT

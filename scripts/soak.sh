@@ -7,10 +7,8 @@
 #   scripts/soak.sh [SECONDS [BUILD-DIR]]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-seconds=${1:-600}
-build=$(cd "${2:-$root/build}" && pwd)
 source "$root/scripts/display.sh"
-ensure_display "$0" "$seconds" "$build"
+start_under_x 600 "$0" "$@"
 
 work=$(mktemp -d)
 pid=
