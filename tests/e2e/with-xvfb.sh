@@ -1,13 +1,15 @@
 #!/bin/bash
 # Runs a command against a fresh Xvfb server of its own, started on a free display number;
-# the command starts only once the server accepts connections.
+# the command starts only once the server accepts connections. -noreset: by default an X
+# server resets when its last client leaves, and refuses connections while it does, so a
+# program started just after a short-lived client (xdotool) could fail to connect.
 #   with-xvfb.sh COMMAND [ARGS...]
 set -u
 ready=$(mktemp)
 # Servers started at the same moment can pick the same free number: start one at a time.
 exec 9> /tmp/fishtank-xvfb.lock
 flock 9
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$ready" 2> /dev/null 9>&- &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3> "$ready" 2> /dev/null 9>&- &
 server=$!
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -f "$ready"' EXIT
 for _ in $(seq 600); do
