@@ -32,17 +32,17 @@ measure() {
     tail -n +13 "$stamps" > "$stamps.kept"
     awk 'NR > 1 { d = $1 - last - 1 / 12; print (d < 0 ? -d : d) } { last = $1 }' "$stamps.kept" |
         sort -g > "$stamps.deviations"
-    local count span mean p99 drift
+    local count span rate mean p99 drift
     count=$(wc -l < "$stamps.deviations")
     span=$(awk 'NR == 1 { first = $1 } { last = $1 } END { print last - first }' "$stamps.kept")
     mean=$(awk '{ s += $1 } END { printf "%.6f", s / NR }' "$stamps.deviations")
     p99=$(sed -n "$(( (count * 99 + 99) / 100 ))p" "$stamps.deviations")
     drift=$(awk -v n="$count" -v span="$span" 'BEGIN { printf "%.2f", n - 12 * span }')
-    awk -v n="$count" -v span="$span" 'BEGIN { printf "%.4f", n / span }' > "$stamps.rate"
-    echo "$name $(cat "$stamps.rate") $mean $p99 $drift $cpu $rss" >> "$work/results"
+    rate=$(awk -v n="$count" -v span="$span" 'BEGIN { printf "%.4f", n / span }')
+    echo "$name $rate $mean $p99 $drift $cpu $rss" >> "$work/results"
 }
 
-for round in 1 2; do
+for _ in 1 2; do
     measure fishtank Fishtank "$build/fishtank"
     measure ref12 ref12 "$build/ref12"
 done

@@ -1,8 +1,9 @@
 #!/bin/bash
 # Runs a command against a fresh Xvfb server of its own, started on a free display number;
-# the command starts only once the server accepts connections. -noreset: by default an X
-# server resets when its last client leaves, and refuses connections while it does, so a
-# program started just after a short-lived client (xdotool) could fail to connect.
+# the command starts once the server announces (-displayfd) that it accepts connections.
+# -noreset: by default an X server resets when its last client leaves and refuses
+# connections while it does, so a program started just after a short-lived client
+# (xdotool) could fail to connect.
 #   with-xvfb.sh COMMAND [ARGS...]
 set -u
 ready=$(mktemp)
@@ -19,12 +20,6 @@ for _ in $(seq 600); do
 done
 [ -s "$ready" ] || { echo "with-xvfb: Xvfb did not become ready" >&2; exit 1; }
 export DISPLAY=":$(head -1 "$ready")"
-# Ready is announced before every listener answers on a loaded machine: wait for a client.
-for _ in $(seq 600); do
-    xdotool getmouselocation > /dev/null 2>&1 && break
-    sleep 0.05
-done
-kill -0 "$server" 2>/dev/null || { echo "with-xvfb: Xvfb ended at start-up" >&2; exit 1; }
 flock -u 9
 exec 9>&-
 "$@"
