@@ -1,9 +1,12 @@
 #!/bin/bash
-# Runs fishtank and ref12 in turn (A B A B) under one Xvfb, SECONDS each (default 60), and
-# prints for both, and as ratios: ticks per second, mean and 99th-percentile deviation of
-# the tick interval from 1/12 s, drift (ticks gained or lost), CPU seconds, peak RSS.
-# Ticks are counted from outside, by an LD_PRELOAD shim that timestamps every glClear.
-#   bench/pacing.sh [SECONDS [BUILD-DIR]]
+# Runs fishtank, ref12 (the naive reference, default pixel format) and ref12-trimmed (the
+# same with Fishtank's colour-only format) in turn, ROUNDS times (default 3: A B C A B C
+# A B C) under one Xvfb, SECONDS each (default 60). Prints every run, then per program the
+# minimum, median and maximum of: ticks per second, mean and 99th-percentile deviation of
+# the tick interval from 1/12 s, drift (ticks gained or lost), CPU seconds, peak RSS; and
+# fishtank's medians as ratios to each reference. Ticks are counted from outside, by an
+# LD_PRELOAD shim that timestamps every glClear.
+#   [ROUNDS=N] bench/pacing.sh [SECONDS [BUILD-DIR]]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/display.sh"
@@ -42,21 +45,35 @@ measure() {
     echo "$name $rate $mean $p99 $drift $cpu $rss" >> "$work/results"
 }
 
-for _ in 1 2; do
+for _ in $(seq "${ROUNDS:-3}"); do
     measure fishtank Fishtank "$build/fishtank"
     measure ref12 ref12 "$build/ref12"
+    measure ref12-trimmed ref12-trimmed "$build/ref12-trimmed"
 done
 
 awk '
-    { n[$1]++; for (k = 2; k <= 7; ++k) v[$1, k] += $k; line[NR] = $0 }
+    function median(name, k,    a, i, j, t, c) {
+        c = n[name]
+        for (i = 1; i <= c; ++i) a[i] = v[name, i, k]
+        for (i = 2; i <= c; ++i) for (j = i; j > 1 && a[j - 1] > a[j]; --j) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
+        lo = a[1]; hi = a[c]
+        return c % 2 ? a[(c + 1) / 2] : (a[c / 2] + a[c / 2 + 1]) / 2
+    }
+    { n[$1]++; for (k = 2; k <= 7; ++k) v[$1, n[$1], k] = $k; if (!($1 in order)) { order[$1] = ++names; name[names] = $1 }
+      printf "%-14s %9.4f %12.6f %12.6f %14.2f %8.3f %14d\n", $1, $2, $3, $4, $5, $6, $7 }
+    BEGIN { print "run             ticks/s   mean dev (s)  p99 dev (s)  drift (ticks)  CPU (s)  peak RSS (kB)" }
     END {
-        print "run        ticks/s   mean dev (s)  p99 dev (s)  drift (ticks)  CPU (s)  peak RSS (kB)"
-        for (i = 1; i <= NR; ++i) { split(line[i], f, " ");
-            printf "%-9s %9.4f %12.6f %12.6f %14.2f %8.3f %14d\n", f[1], f[2], f[3], f[4], f[5], f[6], f[7] }
-        printf "%-9s", "ratio"
-        for (k = 2; k <= 7; ++k) {
-            a = v["fishtank", k] / n["fishtank"]; b = v["ref12", k] / n["ref12"]
-            if (b != 0) printf " %s", sprintf("%.3f", a / b); else printf " -"
+        print ""
+        print "min / median / max over " n["fishtank"] " runs"
+        split("ticks/s,mean dev (s),p99 dev (s),drift (ticks),CPU (s),peak RSS (kB)", label, ",")
+        for (p = 1; p <= names; ++p)
+            for (k = 2; k <= 7; ++k) {
+                m = median(name[p], k); med[name[p], k] = m
+                printf "%-14s %-14s %12.6g %12.6g %12.6g\n", name[p], label[k - 1], lo, m, hi
+            }
+        for (r = 2; r <= names; ++r) {
+            printf "fishtank / %-14s", name[r]
+            for (k = 2; k <= 7; ++k) printf " %s", (med[name[r], k] != 0 ? sprintf("%.3f", med["fishtank", k] / med[name[r], k]) : "-")
+            print "   (medians; columns as above)"
         }
-        print "   (fishtank / ref12, means of the runs)"
     }' "$work/results"

@@ -1,14 +1,15 @@
 #include "platform/Application.h"
 
 #include <GLFW/glfw3.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <exception>
-#include <limits>
+#include <filesystem>
 #include <string>
 
-#include "platform/Date.h"
-#include "platform/Timer.h"
+#include "platform/RunLoop.h"
 
 namespace {
 std::string lastGlfwError = "unknown error";
@@ -16,41 +17,35 @@ std::string lastGlfwError = "unknown error";
 void rememberGlfwError(int /*code*/, const char* description) {
     lastGlfwError = description;
 }
-
-// The main run loop: fire the timers that are due, then sleep in the window system's
-// blocking wait until the next deadline or the next event, whichever comes first.
-[[noreturn]] void runMainLoop() {
-    for (;;) {
-        Timer::fireDueTimers(monotonicSeconds());
-        double wait = Timer::nextDeadline() - monotonicSeconds();
-        if (wait == std::numeric_limits<double>::infinity())
-            glfwWaitEvents();
-        else if (wait > 0.0)
-            glfwWaitEventsTimeout(wait);
-        else
-            glfwPollEvents();
-    }
-}
 }  // namespace
 
-int applicationMain(int /*argc*/, char** /*argv*/, Interface (*loadInterface)()) {
+void ensureStandardStreamsOpen() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) == -1 && ::open("/dev/null", O_RDWR) != fd)
+            return;  // open() takes the lowest free descriptor, this one, or fails
+}
+
+int applicationMain(int argc, char** argv, const std::function<Interface()>& loadInterface) {
+    ensureStandardStreamsOpen();
+    const std::string program = argc > 0 ? std::filesystem::path(argv[0]).filename().string() : "fishtank";
     // One line per event, also when standard output is a pipe or a file.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     glfwSetErrorCallback(rememberGlfwError);
     if (!glfwInit()) {
-        std::fprintf(stderr, "fishtank: no display available: %s\n", lastGlfwError.c_str());
+        std::fprintf(stderr, "%s: no display available: %s\n", program.c_str(),
+                     lastGlfwError.c_str());
         return 1;
     }
     Interface interface;
     try {
         interface = loadInterface();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "fishtank: %s: %s\n", e.what(), lastGlfwError.c_str());
+        std::fprintf(stderr, "%s: %s: %s\n", program.c_str(), e.what(), lastGlfwError.c_str());
         glfwTerminate();
         return 1;
     }
-    interface.controller->awakeFromNib();
+    for (auto& object : interface.objects) object->awakeFromNib();
     OpenGLView* view = interface.window->contentView();
     view->openGLContext()->makeCurrentContext();
     view->prepareOpenGL();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
 
 // A key or mouse event as the view receives it.
@@ -21,3 +24,28 @@ std::string charactersForKey(int key, int scancode, int mods);
 
 // Modifier keys on their own only change modifier state: they make no key event.
 bool isModifierKey(int key);
+
+// The physical keys down at this moment, as scancodes (X key codes).
+std::set<int> keysDownNow();
+
+// Whether the characters are one letter of the Latin alphabet, either case.
+bool isLatinLetter(const std::string& characters);
+
+// The keys that are down, by physical key (scancode). A release carries the characters of
+// the press it ends, whatever the modifiers are by then: "w" pressed and released after
+// Shift went down is released as "w", not "W". Keys that were already down when the
+// window came to the front are stale: their auto-repeats are no fresh presses (Ctrl+Q held
+// while the program starts does not quit it) and their release ends nothing of ours.
+class HeldKeys {
+  public:
+    // The characters that a press, an auto-repeat or a release delivers; none for keys
+    // that are stale.
+    std::optional<std::string> press(int scancode, std::string characters);
+    std::optional<std::string> release(int scancode, std::string characters);
+    // Marks the keys down now, other than our own presses, as stale.
+    void alreadyDown(std::set<int> keysDown);
+
+  private:
+    std::map<int, std::string> held;
+    std::set<int> stale;
+};

@@ -27,11 +27,14 @@ HeadlessContext::HeadlessContext(int width, int height) : pixelsWide(width), pix
     EGLDisplay dpy = surfacelessDisplay();
     if (dpy == EGL_NO_DISPLAY)
         throw std::runtime_error("no EGL surfaceless display (is Mesa's EGL installed?)");
+    // The same format as the window's: colour only. EGL sorts configurations with the
+    // smallest depth, stencil and sample counts first, so the first match has none.
     // clang-format off
     const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
                                        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
                                        EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-                                       EGL_NONE};
+                                       EGL_DEPTH_SIZE, 0, EGL_STENCIL_SIZE, 0,
+                                       EGL_SAMPLE_BUFFERS, 0, EGL_NONE};
     // clang-format on
     EGLConfig config;
     EGLint configs = 0;

@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 
 std::shared_ptr<const std::string> stringWithContentsOfFile(
     const std::optional<std::string>& path) {
@@ -20,7 +22,12 @@ std::shared_ptr<const std::string> stringWithContentsOfFile(
     auto text = std::make_shared<std::string>();
     bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     if (ok) {
-        text->resize(static_cast<std::size_t>(info.st_size));
+        try {
+            text->resize(static_cast<std::size_t>(info.st_size));
+        } catch (const std::exception&) {  // larger than memory allows: cannot be read
+            ::close(fd);
+            return nullptr;
+        }
         std::size_t done = 0;
         while (done < text->size()) {
             ssize_t n = ::read(fd, text->data() + done, text->size() - done);

@@ -19,8 +19,8 @@ class StringArray {
     std::vector<std::string_view> pieces;
 };
 
-// The whole file as one text, or null when there is no path, the file cannot be read, or
-// its bytes are not valid UTF-8.
+// The whole file as one text, or null when there is no path, the file cannot be read (a
+// file larger than memory allows included), or its bytes are not valid UTF-8.
 std::shared_ptr<const std::string> stringWithContentsOfFile(const std::optional<std::string>& path);
 
 // Well-formed UTF-8: no stray or missing continuation bytes, no overlong forms, no

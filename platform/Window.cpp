@@ -8,7 +8,14 @@ namespace {
 GLFWwindow* createWindow(const std::string& title, int width, int height) {
     glfwDefaultWindowHints();
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);  // shown by makeKeyAndOrderFront
+    // Exactly what the view draws into: a double-buffered RGBA colour buffer. The depth
+    // test is never enabled and nothing uses a stencil or samples, yet every tick clears
+    // whatever the format holds, so none are asked for. These are preferences: a display
+    // without such a format still gives the nearest one it has.
     glfwWindowHint(GLFW_DOUBLEBUFFER, GLFW_TRUE);
+    glfwWindowHint(GLFW_DEPTH_BITS, 0);
+    glfwWindowHint(GLFW_STENCIL_BITS, 0);
+    glfwWindowHint(GLFW_SAMPLES, 0);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 1);  // a compatibility context
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 0);
     GLFWwindow* window = glfwCreateWindow(width, height, title.c_str(), nullptr, nullptr);
@@ -50,6 +57,7 @@ bool Window::makeFirstResponder(OpenGLView* candidate) {
 }
 
 void Window::makeKeyAndOrderFront(const void* /*sender*/) {
+    heldKeys.alreadyDown(keysDownNow());
     glfwShowWindow(handle);
     glfwFocusWindow(handle);
 }
@@ -68,17 +76,22 @@ Window& Window::of(GLFWwindow* handle) {
 void Window::onKey(GLFWwindow* handle, int key, int scancode, int action, int mods) {
     Window& window = of(handle);
     if (isModifierKey(key)) return;
-    std::string characters = charactersForKey(key, scancode, mods);
-    if ((mods & GLFW_MOD_CONTROL) && characters == "q") {
-        // Ctrl+Q is the quit shortcut; like a menu shortcut it never reaches the view.
+    std::optional<std::string> characters =
+        action == GLFW_RELEASE ? window.heldKeys.release(scancode, charactersForKey(key, scancode, mods))
+                               : window.heldKeys.press(scancode, charactersForKey(key, scancode, mods));
+    if (!characters) return;
+    // Ctrl+Q is the quit shortcut; like a menu shortcut it never reaches the view. Where
+    // the layout's Q key gives no Latin letter, the physical Q key serves.
+    bool quitKey = *characters == "q" || (!isLatinLetter(*characters) && key == GLFW_KEY_Q);
+    if ((mods & GLFW_MOD_CONTROL) && quitKey) {
         if (action == GLFW_PRESS) window.quit();
         return;
     }
     if (!window.responder) return;
     if (action == GLFW_RELEASE)
-        window.responder->keyUp(Event(characters));
+        window.responder->keyUp(Event(*characters));
     else  // a press or an auto-repeat
-        window.responder->keyDown(Event(characters));
+        window.responder->keyDown(Event(*characters));
 }
 
 void Window::onMouseButton(GLFWwindow* handle, int /*button*/, int action, int /*mods*/) {

@@ -51,4 +51,5 @@ class Window {
     std::unique_ptr<OpenGLView> content;
     OpenGLView* responder = nullptr;
     std::function<void()> quitAction;
+    HeldKeys heldKeys;
 };

@@ -1,5 +1,6 @@
 #!/bin/bash
-# Builds the fuzz target with clang and both sanitizers, then fuzzes for SECONDS (default 10).
+# Builds the fuzz targets with clang and both sanitizers, then fuzzes each for SECONDS
+# (default 10): the STL text handling (strings) and the head tracker's datagrams (pose).
 #   scripts/fuzz.sh [SECONDS [BUILD-DIR]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -7,8 +8,11 @@ seconds=${1:-10}
 build=${2:-build-fuzz}
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DFISHTANK_FUZZ=ON > /dev/null
-cmake --build "$build" --target strings-fuzz -j"$(nproc)" > /dev/null
-corpus=$(mktemp -d)
-trap 'rm -rf "$corpus"' EXIT
-cp tests/fuzz/corpus/* "$corpus"/
-"$build"/strings-fuzz -max_total_time="$seconds" -print_final_stats=1 "$corpus" 2>&1 | tail -12
+cmake --build "$build" --target strings-fuzz pose-fuzz -j"$(nproc)" > /dev/null
+for target in strings pose; do
+    corpus=$(mktemp -d)
+    cp tests/fuzz/$target-corpus/* "$corpus"/
+    echo "== $target"
+    "$build/$target-fuzz" -max_total_time="$seconds" -print_final_stats=1 "$corpus" 2>&1 | tail -12
+    rm -rf "$corpus"
+done

@@ -4,7 +4,7 @@
 set -eu
 
 packages="cmake g++ clang make pkg-config libglfw3-dev libgl-dev libegl-dev libglu1-mesa-dev
-libpng-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool x11-apps netpbm valgrind strace"
+libpng-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool x11-apps x11-xkb-utils netpbm valgrind strace"
 
 missing=""
 for p in $packages; do

@@ -1,7 +1,13 @@
 // Checks a picture of the program (binary PPM) for the tunnel seen from head distance 1:
 //   screenshot-check FILE tunnel   the depth-1 frame at a quarter and three quarters across
 //   screenshot-check FILE empty    no tunnel pixel at all
+//   screenshot-check FILE frame9 LEFT RIGHT BOTTOM TOP
+//                                  the depth-9 frame spans LEFT to RIGHT across and BOTTOM
+//                                  to TOP up, in viewport units from -1 to 1
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -37,6 +43,35 @@ bool isDepthOneFrame(const unsigned char* p) {
     return p[0] > 230 && p[2] > 230 && p[1] >= 15 && p[1] <= 40;
 }
 
+// The square frame at depth 9: red and blue full, green nine tenths.
+bool isDepthNineFrame(const unsigned char* p) {
+    return p[0] > 240 && p[2] > 240 && p[1] >= 215 && p[1] <= 240;
+}
+
+// Whether the depth-9 frame's pixels span the given rectangle, to within 3 pixels.
+int checkDepthNine(const Image& image, char** bounds) {
+    int left = image.width, right = -1, top = image.height, bottom = -1;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            if (isDepthNineFrame(image.at(x, y))) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    auto across = [&](const char* v) { return (std::atof(v) + 1.0) / 2.0 * image.width; };
+    auto down = [&](const char* v) { return (1.0 - std::atof(v)) / 2.0 * image.height; };
+    double want[4] = {across(bounds[0]), across(bounds[1]), down(bounds[2]), down(bounds[3])};
+    int got[4] = {left, right + 1, bottom + 1, top};
+    for (int i = 0; i < 4; ++i)
+        if (std::fabs(got[i] - want[i]) > 3.0) {
+            std::fprintf(stderr,
+                         "depth-9 frame spans pixels %d to %d across, %d to %d down; "
+                         "wanted %.1f to %.1f, %.1f to %.1f\n",
+                         left, right + 1, top, bottom + 1, want[0], want[1], want[3], want[2]);
+            return 1;
+        }
+    return 0;
+}
+
 bool frameNear(const Image& image, int x, int y) {
     for (int dx = -3; dx <= 3; ++dx)
         if (x + dx >= 0 && x + dx < image.width && isDepthOneFrame(image.at(x + dx, y)))
@@ -47,10 +82,12 @@ bool frameNear(const Image& image, int x, int y) {
 
 int main(int argc, char** argv) {
     Image image;
-    if (argc != 3 || !readPpm(argv[1], image)) {
-        std::fprintf(stderr, "usage: screenshot-check FILE.ppm tunnel|empty\n");
+    bool frame9 = argc == 7 && std::strcmp(argv[2], "frame9") == 0;
+    if ((argc != 3 && !frame9) || !readPpm(argv[1], image)) {
+        std::fprintf(stderr, "usage: screenshot-check FILE.ppm tunnel|empty|frame9 L R B T\n");
         return 2;
     }
+    if (frame9) return checkDepthNine(image, argv + 3);
     if (std::strcmp(argv[2], "empty") == 0) {
         for (int y = 0; y < image.height; ++y)
             for (int x = 0; x < image.width; ++x) {

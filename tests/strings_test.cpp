@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <climits>
 #include <cmath>
@@ -65,6 +67,35 @@ TEST(FileText, ReadsTheWholeFileOrNothing) {
     EXPECT_FALSE(stringWithContentsOfFile(std::nullopt));
     fs::remove_all(dir);
 }
+
+// Sanitizers reserve more address space than any limit a test could set.
+#ifdef __SANITIZE_ADDRESS__
+TEST(FileText, AFileLargerThanMemoryAllowsIsNoText) {
+    GTEST_SKIP() << "address-space limits do not work under AddressSanitizer";
+}
+#else
+TEST(FileText, AFileLargerThanMemoryAllowsIsNoText) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("fishtank-huge-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    // Sparse files: they take no disk space.
+    fs::resize_file((std::ofstream(dir / "8G.stl"), dir / "8G.stl"), 8ull << 30);
+    fs::resize_file((std::ofstream(dir / "40G.stl"), dir / "40G.stl"), 40ull << 30);
+    // In a child under a 2 GiB address-space limit, so that no machine really tries.
+    pid_t child = ::fork();
+    if (child == 0) {
+        rlimit limit{2ull << 30, 2ull << 30};
+        ::setrlimit(RLIMIT_AS, &limit);
+        bool none = !stringWithContentsOfFile((dir / "8G.stl").string()) &&
+                    !stringWithContentsOfFile((dir / "40G.stl").string());
+        ::_exit(none ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    fs::remove_all(dir);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+#endif
 
 TEST(LeadingNumbers, FloatValueReadsTheNumberAtTheStart) {
     EXPECT_EQ(floatValue("1.5"), 1.5f);

@@ -1,17 +1,24 @@
 // Draws one Fishtank frame without any window system and writes it as a PNG:
 //   fishtank-render [--head X,Y,Z] [--size WxH] [-o FILE]
+#include <fcntl.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/ArController.h"
+#include "app/CommandLine.h"
+#include "platform/Application.h"
 #include "platform/Headless.h"
 #include "view/OpGlView.h"
 
@@ -20,7 +27,11 @@ const char usage[] =
     "usage: fishtank-render [--head X,Y,Z] [--size WxH] [-o FILE]\n"
     "  Draws the Fishtank frame seen from head position X,Y,Z (default 0,0,1) at\n"
     "  WxH pixels (default 720x720, at most 16384 each way) and writes it to FILE\n"
-    "  (default fishtank.png) as an 8-bit RGB PNG.\n";
+    "  (default fishtank.png; - for standard output) as an 8-bit RGB PNG.\n"
+    "  X, Y and Z are decimal numbers. The head stays within x, y in [-100, 100] and\n"
+    "  z in [1, 100]: a value outside, an infinity or a number too large for a float\n"
+    "  included, is drawn at the nearest bound, with a warning; nan is refused.\n"
+    "  An existing FILE keeps its permissions; a device or FIFO is written into.\n";
 
 struct Options {
     float head[3] = {0.0f, 0.0f, 1.0f};
@@ -29,24 +40,7 @@ struct Options {
 };
 
 [[noreturn]] void fail(const std::string& message) {
-    std::fprintf(stderr, "fishtank-render: %s\n", message.c_str());
-    std::exit(2);
-}
-
-// Reads numbers separated by `separator`, each wholly a number; false on anything else.
-template <typename Number, typename Read>
-bool readList(const char* text, char separator, Number* out, int count, Read read) {
-    const char* p = text;
-    for (int i = 0; i < count; ++i) {
-        char* end = nullptr;
-        errno = 0;
-        if (*p == '\0' || std::isspace(static_cast<unsigned char>(*p))) return false;
-        out[i] = read(p, &end);
-        if (end == p || errno == ERANGE) return false;
-        p = end;
-        if (i + 1 < count && *p++ != separator) return false;
-    }
-    return *p == '\0';
+    failUsage("fishtank-render", message);
 }
 
 Options parse(int argc, char** argv) {
@@ -82,8 +76,15 @@ Options parse(int argc, char** argv) {
     return options;
 }
 
+// libpng reports through these; the caller says what failed, in one line.
+void pngError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+void pngWarning(png_structp, png_const_charp) {}
+
 bool encodePng(std::FILE* file, int width, int height, const std::vector<std::uint8_t>& rgb) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info || setjmp(png_jmpbuf(png)) != 0) {
         png_destroy_write_struct(&png, &info);
@@ -101,22 +102,100 @@ bool encodePng(std::FILE* file, int width, int height, const std::vector<std::ui
     return true;
 }
 
-// Writes through a temporary file renamed into place, so no half-written file is left.
-void writePng(const std::string& path, int width, int height,
-              const std::vector<std::uint8_t>& rgb) {
-    std::string partial = path + ".partial";
-    std::FILE* file = std::fopen(partial.c_str(), "wb");
-    if (!file) fail("cannot write " + path + ": " + std::strerror(errno));
+// The temporary file being written, for the signal handler to remove; empty when none.
+char temporaryPath[4096];
+const int fatalSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void removeTemporaryAndDie(int signal) {
+    if (temporaryPath[0]) ::unlink(temporaryPath);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+[[noreturn]] void failWrite(const std::string& path, int error) {
+    if (temporaryPath[0]) ::unlink(temporaryPath);
+    fail("cannot write " + path + ": " + std::strerror(error));
+}
+
+// Encodes into an open descriptor and closes it, or fails with the reason.
+void writeInto(int fd, const std::string& path, int width, int height,
+               const std::vector<std::uint8_t>& rgb) {
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (!file) failWrite(path, errno);
+    errno = 0;
     bool ok = encodePng(file, width, height, rgb);
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok || std::rename(partial.c_str(), path.c_str()) != 0) {
-        std::remove(partial.c_str());
-        fail("cannot write " + path);
+    int error = errno;
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        error = errno;
     }
+    if (!ok) failWrite(path, error ? error : EIO);
+}
+
+// A symbolic link's target, followed to the end; the target need not exist yet.
+std::string followLinks(std::string path) {
+    namespace fs = std::filesystem;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        if (!fs::is_symlink(path, error)) break;
+        fs::path target = fs::read_symlink(path, error);
+        if (error) break;
+        path = (target.is_absolute() ? target : fs::path(path).parent_path() / target).string();
+    }
+    return path;
+}
+
+// "-" is standard output; an existing device or FIFO is written into directly. Anything
+// else, through symbolic links, goes to a temporary file of a unique name beside it that
+// is renamed over it once complete: a failure or an interruption never leaves a half
+// picture, nor the temporary file. An existing file keeps its permissions (and, for root,
+// its owner); a hard link to it is not kept, as the picture is a new file.
+void writePng(const std::string& output, int width, int height,
+              const std::vector<std::uint8_t>& rgb) {
+    if (output == "-") return writeInto(::dup(STDOUT_FILENO), "standard output", width, height, rgb);
+
+    struct stat existing {};
+    bool exists = ::stat(output.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) failWrite(output, EISDIR);
+    if (exists && !S_ISREG(existing.st_mode)) {
+        int fd = ::open(output.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) failWrite(output, errno);
+        return writeInto(fd, output, width, height, rgb);
+    }
+
+    std::string path = exists ? std::filesystem::canonical(output).string() : followLinks(output);
+    std::string name = path + ".partial.XXXXXX";
+    if (name.size() >= sizeof temporaryPath) failWrite(output, ENAMETOOLONG);
+    // Signals wait until the name of the file made is known to their handler.
+    sigset_t fatal, previous;
+    sigemptyset(&fatal);
+    for (int signal : fatalSignals) {
+        sigaddset(&fatal, signal);
+        std::signal(signal, removeTemporaryAndDie);
+    }
+    sigprocmask(SIG_BLOCK, &fatal, &previous);
+    name.copy(temporaryPath, name.size());
+    temporaryPath[name.size()] = '\0';
+    int fd = ::mkstemp(temporaryPath);
+    if (fd < 0) temporaryPath[0] = '\0';
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (fd < 0) failWrite(output, errno);
+
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, exists ? existing.st_mode & 07777 : 0666 & ~mask);
+    if (exists && ::geteuid() == 0 && ::fchown(fd, existing.st_uid, existing.st_gid) != 0)
+        failWrite(output, errno);
+    writeInto(fd, output, width, height, rgb);
+    if (std::rename(temporaryPath, path.c_str()) != 0) failWrite(output, errno);
+    temporaryPath[0] = '\0';
 }
 }  // namespace
 
 int main(int argc, char** argv) {
+    ensureStandardStreamsOpen();
+    // A file size limit makes a write fail with its reason, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     Options options = parse(argc, argv);
     try {
         HeadlessContext context(options.width, options.height);
@@ -146,6 +225,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "fishtank-render: %s\n", e.what());
         return 1;
     }
-    std::printf("wrote %s\n", options.output.c_str());
+    if (options.output != "-") std::printf("wrote %s\n", options.output.c_str());
     return 0;
 }

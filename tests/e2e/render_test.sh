@@ -34,7 +34,53 @@ for args in "--head" "--head 1,2" "--head a,b,c" "--head 1,2,3,4" "--head nan,0,
 done
 "$render" -o "$work/no/such/dir/x.png" 2> "$work/err"
 [ $? -eq 2 ] || fail "unwritable file did not give status 2"
-[ -z "$(ls "$work" | grep partial)" ] || fail "a partial file was left behind"
+grep -q "x.png: No such file or directory" "$work/err" || fail "no reason given: $(cat "$work/err")"
+
+# Head values: infinities and numbers too large for a float are clamped alike; tiny ones
+# are numbers.
+"$render" --head 1e39,-inf,1e-45 -o "$work/extreme.png" 2> "$work/err" || fail "extreme head refused"
+grep -q "head x inf" "$work/err" && grep -q "head y -inf" "$work/err" && grep -q "head z 1.4[0-9]*e-45" "$work/err" ||
+    fail "extreme head values not clamped alike: $(cat "$work/err")"
+
+# Where the picture goes: standard output, into a FIFO or through a pipe, through a
+# symbolic link, over a file whose permissions stay.
+is_png() { pngtopnm "$1" > /dev/null 2>&1; }
+"$render" -o - > "$work/stdout.png" 2> "$work/err" && is_png "$work/stdout.png" && [ ! -s "$work/err" ] ||
+    fail "-o - wrote no PNG to standard output"
+[ ! -e "$work/-" ] || fail "-o - made a file named -"
+"$render" -o /dev/stdout | cat > "$work/piped.png" && is_png "$work/piped.png" || fail "no PNG through /dev/stdout"
+mkfifo "$work/fifo"
+cat "$work/fifo" > "$work/from-fifo.png" &
+"$render" -o "$work/fifo" > /dev/null || fail "writing into a FIFO failed"
+wait $!
+[ -p "$work/fifo" ] && is_png "$work/from-fifo.png" || fail "the FIFO was replaced or got no PNG"
+echo old > "$work/target.png"
+ln -s target.png "$work/link.png"
+"$render" -o "$work/link.png" > /dev/null && [ -L "$work/link.png" ] && is_png "$work/target.png" ||
+    fail "the symbolic link was replaced instead of its target written"
+echo old > "$work/private.png"
+chmod 600 "$work/private.png"
+"$render" -o "$work/private.png" > /dev/null && is_png "$work/private.png" &&
+    [ "$(stat -c %a "$work/private.png")" = 600 ] || fail "the file lost its permissions"
+echo "not ours" > "$work/mine.png.partial"
+"$render" -o "$work/mine.png" > /dev/null && [ "$(cat "$work/mine.png.partial")" = "not ours" ] ||
+    fail "an existing NAME.partial was overwritten"
+
+# A write error names its reason and leaves neither the picture nor a temporary file.
+(ulimit -f 8; "$render" --size 2000x2000 -o "$work/limited.png" > /dev/null 2> "$work/err")
+[ $? -eq 2 ] && grep -q "limited.png: File too large" "$work/err" || fail "write error: $(cat "$work/err")"
+[ ! -e "$work/limited.png" ] || fail "a half picture was left"
+# Interrupted while writing: the temporary file goes too.
+"$render" --size 8000x8000 -o "$work/big.png" > /dev/null 2>&1 &
+pid=$!
+for _ in $(seq 3000); do
+    compgen -G "$work/big.png.partial.*" > /dev/null && break
+    sleep 0.01
+done
+kill -TERM "$pid"
+wait "$pid"
+[ $? -eq 143 ] || fail "SIGTERM did not end the render"
+[ -z "$(ls "$work" | grep -v mine.png.partial | grep partial)" ] || fail "a temporary file was left behind"
 "$render" --help | grep -q "usage: fishtank-render" || fail "--help prints no usage"
 
 env -u DISPLAY -u WAYLAND_DISPLAY "$fishtank" > "$work/out" 2> "$work/err"

@@ -1,7 +1,7 @@
 // Fuzzes the STL text handling: UTF-8 validation, the facet split and the number parser.
 //   build:  cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DFISHTANK_FUZZ=ON
 //           cmake --build build-fuzz --target strings-fuzz
-//   run:    build-fuzz/strings-fuzz -max_total_time=600 tests/fuzz/corpus
+//   run:    build-fuzz/strings-fuzz -max_total_time=600 tests/fuzz/strings-corpus
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>

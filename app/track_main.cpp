@@ -1,0 +1,154 @@
+// fishtank-track: the Fishtank window with its head driven by a head tracker that sends
+// opentrack's "UDP over network" poses. Without poses it behaves as fishtank does.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "app/CommandLine.h"
+#include "app/HeadTracker.h"
+#include "app/MainInterface.h"
+
+namespace {
+const char usage[] =
+    "usage: fishtank-track [--port N] [--listen ADDR] [--distance CM] [--gain G]\n"
+    "                      [--invert AXES] [--smooth MIN_CUTOFF,BETA | --smooth off]\n"
+    "                      [--record FILE] [--help] [--version]\n"
+    "  Shows the Fishtank tunnel from the head position a head tracker sends as\n"
+    "  opentrack \"UDP over network\" poses (48-byte datagrams of six doubles).\n"
+    "  --port N        UDP port to listen on (default 4242; 0 picks a free one)\n"
+    "  --listen ADDR   IPv4 address to listen on (default 127.0.0.1, this machine only;\n"
+    "                  0.0.0.0 accepts poses from any machine that can reach this one)\n"
+    "  --distance CM   viewing distance at the neutral pose, 1 to 10000 (default 60)\n"
+    "  --gain G        scales sideways and vertical motion, above 0 to 100 (default 1)\n"
+    "  --invert AXES   flips any of x, y, z, comma-separated (+x right, +y up,\n"
+    "                  +z away from the screen)\n"
+    "  --smooth MIN_CUTOFF,BETA  One Euro filter: cutoff in Hz when still, and its rise\n"
+    "                  per cm/s of motion (default 1,0.05); off passes poses through\n"
+    "  --record FILE   appends every accepted pose as a CSV line t,x,y,z,yaw,pitch,roll\n"
+    "                  (t: arrival, monotonic seconds)\n"
+    "  The keys w a s d q e move the head while no tracker sends; Ctrl+Q quits.\n";
+
+struct Options {
+    std::string listen = "127.0.0.1";
+    int port = 4242;
+    std::string record;
+    TrackingSettings settings;
+};
+
+[[noreturn]] void fail(const std::string& message) {
+    failUsage("fishtank-track", message);
+}
+
+// The value of `option` as one number that `fits`, or exit 2 saying what it wants.
+template <typename Fits>
+double readNumber(const std::string& option, const char* value, Fits fits, const char* wanted) {
+    double number = 0.0;
+    auto toDouble = [](const char* s, char** end) { return std::strtod(s, end); };
+    if (!readList(value, ',', &number, 1, toDouble) || !fits(number))
+        fail(option + " wants " + wanted + ", not '" + value + "'");
+    return number;
+}
+
+Options parse(int argc, char** argv) {
+    Options options;
+    HeadMapping& mapping = options.settings.mapping;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(usage, stdout);
+            std::exit(0);
+        }
+        if (arg == "--version") {
+            std::puts("fishtank-track " FISHTANK_VERSION);
+            std::exit(0);
+        }
+        if (arg != "--port" && arg != "--listen" && arg != "--distance" && arg != "--gain" &&
+            arg != "--invert" && arg != "--smooth" && arg != "--record")
+            fail("unknown option '" + arg + "' (see --help)");
+        if (i + 1 >= argc) fail("option " + arg + " needs a value");
+        const char* value = argv[++i];
+        if (arg == "--port") {
+            auto isPort = [](double n) { return n >= 0 && n <= 65535 && n == std::floor(n); };
+            options.port = static_cast<int>(readNumber(arg, value, isPort, "a port, 0 to 65535"));
+        } else if (arg == "--listen") {
+            options.listen = value;
+        } else if (arg == "--distance") {
+            auto fits = [](double n) { return n >= 1 && n <= 10000; };
+            mapping.distance = readNumber(arg, value, fits, "centimetres, 1 to 10000");
+        } else if (arg == "--gain") {
+            auto fits = [](double n) { return n > 0 && n <= 100; };
+            mapping.gain = readNumber(arg, value, fits, "a number above 0, at most 100");
+        } else if (arg == "--invert") {
+            mapping.invertX = mapping.invertY = mapping.invertZ = false;
+            std::string axes = value;
+            for (std::size_t start = 0; start <= axes.size();) {
+                std::size_t end = axes.find(',', start);
+                std::string axis = axes.substr(start, end - start);
+                if (axis == "x") mapping.invertX = true;
+                else if (axis == "y") mapping.invertY = true;
+                else if (axis == "z") mapping.invertZ = true;
+                else fail(std::string("--invert wants axes x, y, z, comma-separated, not '") + value + "'");
+                if (end == std::string::npos) break;
+                start = end + 1;
+            }
+        } else if (arg == "--smooth") {
+            TrackingSettings& s = options.settings;
+            double values[2];
+            auto toDouble = [](const char* text, char** end) { return std::strtod(text, end); };
+            if (std::string(value) == "off") {
+                s.smooth = false;
+            } else if (readList(value, ',', values, 2, toDouble) && values[0] > 0 &&
+                       values[0] <= 1000 && values[1] >= 0 && values[1] <= 1000) {
+                s.smooth = true;
+                s.minCutoff = values[0];
+                s.beta = values[1];
+            } else {
+                fail(std::string("--smooth wants MIN_CUTOFF,BETA (cutoff above 0, beta 0 or "
+                                 "more, each at most 1000) or off, not '") + value + "'");
+            }
+        } else {
+            if (*value == '\0') fail("--record needs a file name");
+            options.record = value;
+        }
+    }
+    return options;
+}
+
+// The trace file, opened for appending; a new or empty one starts with the column names.
+std::FILE* openRecord(const std::string& path) {
+    if (path.empty()) return nullptr;
+    std::FILE* file = std::fopen(path.c_str(), "a");
+    if (!file) fail("cannot write " + path + ": " + std::strerror(errno));
+    struct stat info {};
+    if (::fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0) {
+        std::fputs("t,x,y,z,yaw,pitch,roll\n", file);
+        std::fflush(file);
+    }
+    return file;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    ensureStandardStreamsOpen();
+    Options options = parse(argc, argv);
+    std::unique_ptr<UdpSocket> socket;
+    try {
+        socket = std::make_unique<UdpSocket>(options.listen, options.port);
+    } catch (const std::runtime_error& e) {
+        std::fprintf(stderr, "fishtank-track: cannot listen on %s:%d: %s\n", options.listen.c_str(),
+                     options.port, e.what());
+        return 1;
+    }
+    std::fprintf(stderr, "fishtank-track: listening on %s:%d\n", options.listen.c_str(),
+                 socket->port());
+    auto tracker = std::make_unique<HeadTracker>(std::move(socket), options.settings,
+                                                 openRecord(options.record));
+    return applicationMain(argc, argv, [&] { return loadTrackedInterface(std::move(tracker)); });
+}

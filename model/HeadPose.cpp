@@ -1,0 +1,45 @@
+#include "model/HeadPose.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+constexpr std::size_t poseBytes = 48;
+
+double littleEndianDouble(const unsigned char* bytes) {
+    std::uint64_t bits = 0;
+    for (int i = 7; i >= 0; --i) bits = bits << 8 | bytes[i];
+    return std::bit_cast<double>(bits);
+}
+}  // namespace
+
+void writePoseDatagram(const HeadPose& pose, unsigned char (&bytes)[48]) {
+    const double values[6] = {pose.x, pose.y, pose.z, pose.yaw, pose.pitch, pose.roll};
+    for (int i = 0; i < 6; ++i) {
+        auto bits = std::bit_cast<std::uint64_t>(values[i]);
+        for (int b = 0; b < 8; ++b) bytes[8 * i + b] = static_cast<unsigned char>(bits >> (8 * b));
+    }
+}
+
+PoseDatagram readPoseDatagram(const unsigned char* bytes, std::size_t size, HeadPose& pose) {
+    if (size != poseBytes) return PoseDatagram::wrongSize;
+    double values[6];
+    for (int i = 0; i < 6; ++i) {
+        values[i] = littleEndianDouble(bytes + 8 * i);
+        if (!std::isfinite(values[i])) return PoseDatagram::notFinite;
+    }
+    for (int i = 0; i < 3; ++i)
+        if (std::fabs(values[i]) > largestOffset) return PoseDatagram::outOfRange;
+    pose = {values[0], values[1], values[2], values[3], values[4], values[5]};
+    return PoseDatagram::accepted;
+}
+
+void HeadMapping::headFor(const HeadPose& pose, float& xHead, float& yHead, float& zHead) const {
+    double x = invertX ? -pose.x : pose.x;
+    double y = invertY ? -pose.y : pose.y;
+    double z = invertZ ? -pose.z : pose.z;
+    xHead = static_cast<float>(gain * x / distance);
+    yHead = static_cast<float>(gain * y / distance);
+    zHead = static_cast<float>(1.0 + z / distance);
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+// The One Euro filter (Casiez, Roussel and Vogel, CHI 2012): a low-pass filter whose cutoff
+// rises with the signal's speed, so that a still head stays still despite jitter and a
+// moving one is followed with little lag. Times are in seconds, values in any unit.
+class OneEuroFilter {
+  public:
+    // minCutoff: the cutoff (Hz) while still; beta: how much it rises per unit of speed.
+    OneEuroFilter(double minCutoff, double beta, double derivativeCutoff = 1.0)
+        : minCutoff(minCutoff), beta(beta), derivativeCutoff(derivativeCutoff) {}
+
+    // The filtered value of `value` sampled at `time`. The first sample passes unchanged;
+    // one at a time not after the last changes nothing (no time has passed).
+    double filter(double value, double time);
+    void reset() { started = false; }
+
+  private:
+    double minCutoff, beta, derivativeCutoff;
+    bool started = false;
+    double lastTime = 0, lastValue = 0, lastDerivative = 0;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "view/OpGlView.h"
+
+// The view of the tracked program: the same view, whose head a tracker can take over.
+// While it holds the head, the direction keys print their line as always but move
+// nothing; the frame step still clamps the head to its box. Released, the head stays
+// where the tracker left it and the keys move it again.
+class HeadTrackedView : public OpGlView {
+  public:
+    // Puts the head at the tracked position and keeps the keys from moving it.
+    void placeHead(float x, float y, float z);
+    void releaseHead() { headTracked = false; }
+    bool isHeadTracked() const { return headTracked; }
+
+    void keyDown(const Event& event) override;
+
+  private:
+    void clearDirectionFlags();
+
+    bool headTracked = false;
+};
