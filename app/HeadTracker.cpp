@@ -11,8 +11,7 @@
 
 namespace {
 constexpr double lostAfter = 0.5;  // seconds without a pose
-// Datagrams read per wake-up at most, so that a flood cannot hold off the timers.
-constexpr int mostPerWake = 1024;
+constexpr int mostPerWake = 1024;  // datagrams read per wake-up at most
 }  // namespace
 
 HeadTracker::HeadTracker(std::unique_ptr<UdpSocket> socket, const TrackingSettings& settings,
@@ -38,7 +37,8 @@ void HeadTracker::receivePoses() {
     HeadPose newest;
     double arrival = 0.0;
     bool received = false;
-    for (int i = 0; i < mostPerWake; ++i) {
+    // A flood of datagrams must not hold off the ticks: reading stops when one is due.
+    for (int i = 0; i < mostPerWake && monotonicSeconds() < Timer::nextDeadline(); ++i) {
         long length = socket->receive(datagram, sizeof datagram);
         if (length < 0) break;
         HeadPose pose;

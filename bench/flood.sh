@@ -40,9 +40,13 @@ echo "dropped, as the program told: $(grep -o 'dropped [0-9]*' "$work/err" | awk
 echo "RSS before and after the flood: $rss_before kB, $rss_after kB"
 awk -v s="$seconds" 'NR > 1 { gap = $1 - last; if (gap > longest) longest = gap } { last = $1; t[NR] = $1 }
     END {
-        # The 12 Hz grid from the first tick (the second frame start: the first is set-up).
-        for (k = 1; t[2] + k / 12 < t[NR]; ++k) {
-            g = t[2] + k / 12
+        # The 12 Hz grid, placed by the last idle tick before the flood: a frame with a
+        # tick interval on either side.
+        for (i = 3; i < NR && t[i] - t[i - 1] > 0.05; ++i)
+            if (t[i + 1] - t[i] > 0.08 && t[i] - t[i - 1] > 0.08) anchor = t[i]
+        i = 0
+        for (k = 1; anchor + k / 12 < t[NR]; ++k) {
+            g = anchor + k / 12
             while (i < NR && t[i + 1] < g) ++i
             late = t[i + 1] - g; if (late > latest) latest = late; sum += late; ++n
         }

@@ -1,10 +1,11 @@
 #!/bin/bash
-# Runs fishtank, ref12 (the naive reference, default pixel format) and ref12-trimmed (the
-# same with Fishtank's colour-only format) in turn, ROUNDS times (default 3: A B C A B C
-# A B C) under one Xvfb, SECONDS each (default 60). Prints every run, then per program the
+# Runs fishtank, ref12 (the naive reference, default pixel format), ref12-trimmed (the
+# same with Fishtank's colour-only format) and fishtank-track with no tracker sending, in
+# turn, ROUNDS times (default 3: A B C D A B C D A B C D) under one Xvfb, SECONDS each
+# (default 60). Prints every run, then per program the
 # minimum, median and maximum of: ticks per second, mean and 99th-percentile deviation of
 # the tick interval from 1/12 s, drift (ticks gained or lost), CPU seconds, peak RSS; and
-# fishtank's medians as ratios to each reference. Ticks are counted from outside, by an
+# fishtank's medians as ratios to each of the others. Ticks are counted from outside, by an
 # LD_PRELOAD shim that timestamps every glClear.
 #   [ROUNDS=N] bench/pacing.sh [SECONDS [BUILD-DIR]]
 set -euo pipefail
@@ -49,6 +50,7 @@ for _ in $(seq "${ROUNDS:-3}"); do
     measure fishtank Fishtank "$build/fishtank"
     measure ref12 ref12 "$build/ref12"
     measure ref12-trimmed ref12-trimmed "$build/ref12-trimmed"
+    measure fishtank-track Fishtank "$build/fishtank-track"
 done
 
 awk '

@@ -19,7 +19,7 @@ for _ in $(seq 600); do
     sleep 0.05
 done
 [ -s "$ready" ] || { echo "with-xvfb: Xvfb did not become ready" >&2; exit 1; }
-export DISPLAY=":$(head -1 "$ready")"
+export DISPLAY=":$(head -1 "$ready")" XVFB_PID=$server
 flock -u 9
 exec 9>&-
 "$@"
