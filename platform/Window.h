@@ -22,7 +22,6 @@ class Window {
     void setContentView(std::unique_ptr<OpenGLView> view);
     OpenGLView* contentView() const { return content.get(); }
     bool makeFirstResponder(OpenGLView* responder);
-    OpenGLView* firstResponder() const { return responder; }
     void makeKeyAndOrderFront(const void* sender);
     void setQuitAction(std::function<void()> action) { quitAction = std::move(action); }
 

@@ -8,7 +8,7 @@ start_under_x() {
     local script=$2
     seconds=${3:-$1}
     build=$(cd "${4:-$root/build}" && pwd)
-    if [ -z "${DISPLAY:-}" ]; then exec "$root/tests/e2e/with-xvfb.sh" "$script" "$seconds" "$build"; fi
+    if [ -z "${DISPLAY:-}" ]; then exec "$root/scripts/with-xvfb.sh" "$script" "$seconds" "$build"; fi
 }
 
 # Waits up to a minute for process PID to show a window titled TITLE; sets `window` to its

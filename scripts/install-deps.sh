@@ -1,10 +1,18 @@
 #!/bin/sh
-# Installs the Debian packages that building, running and testing Fishtank need
-# and a fresh machine of ours lacks. Quiet and quick when everything is there.
+# Installs the Debian packages that Fishtank needs and a fresh machine of ours lacks:
+# `run` what building and running need, `test` also what the tests, benchmarks and the
+# package need. Quiet and quick when everything is there.
+#   scripts/install-deps.sh run|test
 set -eu
 
-packages="cmake g++ clang make pkg-config libglfw3-dev libgl-dev libegl-dev libglu1-mesa-dev
-libpng-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool x11-apps x11-xkb-utils netpbm valgrind strace"
+run="cmake g++ make pkg-config libglfw3-dev libgl-dev libegl-dev libx11-dev libpng-dev libgif-dev"
+test="$run clang libglu1-mesa-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool x11-apps
+x11-xkb-utils netpbm valgrind strace dpkg-dev file lintian desktop-file-utils mandoc"
+case "${1:-}" in
+    run) packages=$run ;;
+    test) packages=$test ;;
+    *) echo "usage: install-deps.sh run|test" >&2; exit 2 ;;
+esac
 
 missing=""
 for p in $packages; do

@@ -3,10 +3,12 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "platform/Date.h"
 #include "platform/Headless.h"
+#include "platform/Timer.h"
 #include "view/OpGlView.h"
 
 // The clock behind Date::date() in tests: seconds that a test sets.
@@ -23,7 +25,12 @@ class GlTest : public ::testing::Test {
         drivenSeconds = 1000.0;
         Date::useClock(drivenClock);
     }
-    ~GlTest() override { Date::useClock(nullptr); }
+    ~GlTest() override {
+        Date::useClock(nullptr);
+        // A scheduled timer outlives the controller that made it; any later run of the
+        // timers would fire it into a destroyed controller. Tests stop what they start.
+        EXPECT_TRUE(std::isinf(Timer::nextDeadline())) << "a test left a timer scheduled";
+    }
 
     // Set-up with its log line kept out of the test output.
     void prepare() {

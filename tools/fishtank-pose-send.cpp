@@ -1,6 +1,7 @@
 // Sends head poses to fishtank-track as a head tracker would, for tests, demonstrations,
 // benchmarks and checking a set-up without a tracker:
 //   fishtank-pose-send --port N [options]   (see --help)
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>

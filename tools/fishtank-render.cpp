@@ -1,42 +1,52 @@
-// Draws one Fishtank frame without any window system and writes it as a PNG:
-//   fishtank-render [--head X,Y,Z] [--size WxH] [-o FILE]
-#include <fcntl.h>
-#include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+// Draws Fishtank frames without any window system: one frame as a PNG, or a head path as
+// a looping GIF animation (see --help).
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
-#include <filesystem>
+#include <numbers>
 #include <string>
 #include <vector>
 
 #include "app/ArController.h"
 #include "app/CommandLine.h"
+#include "model/HeadPose.h"
+#include "model/PoseTrace.h"
 #include "platform/Application.h"
 #include "platform/Headless.h"
+#include "tools/ImageFile.h"
 #include "view/OpGlView.h"
 
 namespace {
 const char usage[] =
     "usage: fishtank-render [--head X,Y,Z] [--size WxH] [-o FILE]\n"
+    "       fishtank-render --animate orbit|TRACE [--fps N] [--seconds S] [--size WxH]\n"
+    "                       [-o FILE]\n"
+    "       fishtank-render --help | --version\n"
     "  Draws the Fishtank frame seen from head position X,Y,Z (default 0,0,1) at\n"
     "  WxH pixels (default 720x720, at most 16384 each way) and writes it to FILE\n"
     "  (default fishtank.png; - for standard output) as an 8-bit RGB PNG.\n"
     "  X, Y and Z are decimal numbers. The head stays within x, y in [-100, 100] and\n"
     "  z in [1, 100]: a value outside, an infinity or a number too large for a float\n"
     "  included, is drawn at the nearest bound, with a warning; nan is refused.\n"
-    "  An existing FILE keeps its permissions; a device or FIFO is written into.\n";
+    "  An existing FILE keeps its permissions; a device or FIFO is written into.\n"
+    "  --animate draws a head path as a looping GIF (default fishtank.gif, at most\n"
+    "  2048x2048 and 3600 frames): orbit circles around the start position, leaning\n"
+    "  back, in S seconds (default 6); TRACE is a fishtank-track --record file, its\n"
+    "  poses mapped as fishtank-track maps them by default. N frames a second, 1 to 50\n"
+    "  (default 10).\n";
+
+constexpr int mostFrames = 3600;
 
 struct Options {
     float head[3] = {0.0f, 0.0f, 1.0f};
     int width = 720, height = 720;
-    std::string output = "fishtank.png";
+    bool sized = false;
+    std::string output;
+    std::string animate;  // "orbit", a trace file, or empty for one frame
+    int framesPerSecond = 10;
+    double seconds = 6.0;
 };
 
 [[noreturn]] void fail(const std::string& message) {
@@ -45,13 +55,19 @@ struct Options {
 
 Options parse(int argc, char** argv) {
     Options options;
+    auto toDouble = [](const char* s, char** end) { return std::strtod(s, end); };
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(usage, stdout);
             std::exit(0);
         }
-        if (arg != "--head" && arg != "--size" && arg != "-o")
+        if (arg == "--version") {
+            std::puts("fishtank-render " FISHTANK_VERSION);
+            std::exit(0);
+        }
+        if (arg != "--head" && arg != "--size" && arg != "-o" && arg != "--animate" &&
+            arg != "--fps" && arg != "--seconds")
             fail("unknown option '" + arg + "' (see --help)");
         if (i + 1 >= argc) fail("option " + arg + " needs a value");
         const char* value = argv[++i];
@@ -68,128 +84,97 @@ Options parse(int argc, char** argv) {
                 fail(std::string("--size wants WxH, each 1 to 16384, not '") + value + "'");
             options.width = static_cast<int>(size[0]);
             options.height = static_cast<int>(size[1]);
+            options.sized = true;
+        } else if (arg == "--animate") {
+            if (*value == '\0') fail("--animate needs orbit or a trace file");
+            options.animate = value;
+        } else if (arg == "--fps") {
+            double fps = 0;
+            if (!readList(value, ',', &fps, 1, toDouble) || fps < 1 || fps > 50 || fps != std::floor(fps))
+                fail(std::string("--fps wants a whole number from 1 to 50, not '") + value + "'");
+            options.framesPerSecond = static_cast<int>(fps);
+        } else if (arg == "--seconds") {
+            if (!readList(value, ',', &options.seconds, 1, toDouble) || !(options.seconds > 0) ||
+                options.seconds > mostFrames)
+                fail(std::string("--seconds wants a number above 0, not '") + value + "'");
         } else {
             if (*value == '\0') fail("-o needs a file name");
             options.output = value;
         }
     }
+    if (options.animate.empty()) {
+        if (options.output.empty()) options.output = "fishtank.png";
+    } else {
+        if (options.output.empty()) options.output = "fishtank.gif";
+        if (!options.sized) options.width = options.height = 256;
+        if (options.width > 2048 || options.height > 2048)
+            fail("an animation is at most 2048x2048");
+    }
     return options;
 }
 
-// libpng reports through these; the caller says what failed, in one line.
-void pngError(png_structp png, png_const_charp) {
-    png_longjmp(png, 1);
-}
-void pngWarning(png_structp, png_const_charp) {}
+struct Head {
+    float x, y, z;
+};
 
-bool encodePng(std::FILE* file, int width, int height, const std::vector<std::uint8_t>& rgb) {
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info || setjmp(png_jmpbuf(png)) != 0) {
-        png_destroy_write_struct(&png, &info);
-        return false;
+// The head path of an animation, one position per frame.
+std::vector<Head> headPath(const Options& options) {
+    std::vector<Head> path;
+    const double fps = options.framesPerSecond;
+    if (options.animate == "orbit") {
+        double count = std::max(1.0, std::round(options.seconds * fps));
+        if (count > mostFrames) fail("the orbit would take more than 3600 frames");
+        // Once around (0, 0, 1), leaning back by up to 0.45 halfway.
+        for (int k = 0; k < count; ++k) {
+            double angle = 2.0 * std::numbers::pi * k / count;
+            path.push_back({static_cast<float>(0.6 * std::sin(angle)),
+                            static_cast<float>(-0.4 * std::cos(angle)),
+                            static_cast<float>(1.0 + 0.225 * (1.0 - std::cos(angle)))});
+        }
+        return path;
     }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    const std::size_t row = static_cast<std::size_t>(width) * 3;
-    for (int y = 0; y < height; ++y) png_write_row(png, &rgb[static_cast<std::size_t>(y) * row]);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
-// The temporary file being written, for the signal handler to remove; empty when none.
-char temporaryPath[4096];
-const int fatalSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-void removeTemporaryAndDie(int signal) {
-    if (temporaryPath[0]) ::unlink(temporaryPath);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-[[noreturn]] void failWrite(const std::string& path, int error) {
-    if (temporaryPath[0]) ::unlink(temporaryPath);
-    fail("cannot write " + path + ": " + std::strerror(error));
-}
-
-// Encodes into an open descriptor and closes it, or fails with the reason.
-void writeInto(int fd, const std::string& path, int width, int height,
-               const std::vector<std::uint8_t>& rgb) {
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (!file) failWrite(path, errno);
-    errno = 0;
-    bool ok = encodePng(file, width, height, rgb);
-    int error = errno;
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) failWrite(path, error ? error : EIO);
-}
-
-// A symbolic link's target, followed to the end; the target need not exist yet.
-std::string followLinks(std::string path) {
-    namespace fs = std::filesystem;
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code error;
-        if (!fs::is_symlink(path, error)) break;
-        fs::path target = fs::read_symlink(path, error);
-        if (error) break;
-        path = (target.is_absolute() ? target : fs::path(path).parent_path() / target).string();
+    std::string error;
+    std::vector<TracedPose> trace = readPoseTrace(options.animate, error);
+    if (trace.empty()) fail(error);
+    double length = trace.back().time - trace.front().time;
+    if (length * fps + 1 > mostFrames)
+        fail("the trace lasts " + std::to_string(length) + " s: more than 3600 frames at " +
+             std::to_string(options.framesPerSecond) + " a second");
+    HeadMapping mapping;
+    std::size_t latest = 0;
+    for (int k = 0; k <= static_cast<int>(length * fps); ++k) {
+        double at = trace.front().time + k / fps;
+        while (latest + 1 < trace.size() && trace[latest + 1].time <= at) ++latest;
+        Head head{};
+        mapping.headFor(trace[latest].pose, head.x, head.y, head.z);
+        path.push_back(head);
     }
     return path;
 }
 
-// "-" is standard output; an existing device or FIFO is written into directly. Anything
-// else, through symbolic links, goes to a temporary file of a unique name beside it that
-// is renamed over it once complete: a failure or an interruption never leaves a half
-// picture, nor the temporary file. An existing file keeps its permissions (and, for root,
-// its owner); a hard link to it is not kept, as the picture is a new file.
-void writePng(const std::string& output, int width, int height,
-              const std::vector<std::uint8_t>& rgb) {
-    if (output == "-") return writeInto(::dup(STDOUT_FILENO), "standard output", width, height, rgb);
-
-    struct stat existing {};
-    bool exists = ::stat(output.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) failWrite(output, EISDIR);
-    if (exists && !S_ISREG(existing.st_mode)) {
-        int fd = ::open(output.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) failWrite(output, errno);
-        return writeInto(fd, output, width, height, rgb);
+// Draws through the controller's tick, as in the program; no run loop runs here, so the
+// timer its set-up schedules never fires.
+class Renderer {
+  public:
+    Renderer(int width, int height) : context(width, height) {
+        context.attach(view);
+        view.prepareOpenGL();
+        controller.oglView = &view;
+        controller.setup();
+    }
+    // The frame from `head`, and where the frame step placed it.
+    std::vector<std::uint8_t> frame(Head& head) {
+        view.xHead = head.x, view.yHead = head.y, view.zHead = head.z;
+        controller.track(false);
+        head = {view.xHead, view.yHead, view.zHead};
+        return context.readBackBuffer();
     }
 
-    std::string path = exists ? std::filesystem::canonical(output).string() : followLinks(output);
-    std::string name = path + ".partial.XXXXXX";
-    if (name.size() >= sizeof temporaryPath) failWrite(output, ENAMETOOLONG);
-    // Signals wait until the name of the file made is known to their handler.
-    sigset_t fatal, previous;
-    sigemptyset(&fatal);
-    for (int signal : fatalSignals) {
-        sigaddset(&fatal, signal);
-        std::signal(signal, removeTemporaryAndDie);
-    }
-    sigprocmask(SIG_BLOCK, &fatal, &previous);
-    name.copy(temporaryPath, name.size());
-    temporaryPath[name.size()] = '\0';
-    int fd = ::mkstemp(temporaryPath);
-    if (fd < 0) temporaryPath[0] = '\0';
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
-    if (fd < 0) failWrite(output, errno);
-
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, exists ? existing.st_mode & 07777 : 0666 & ~mask);
-    if (exists && ::geteuid() == 0 && ::fchown(fd, existing.st_uid, existing.st_gid) != 0)
-        failWrite(output, errno);
-    writeInto(fd, output, width, height, rgb);
-    if (std::rename(temporaryPath, path.c_str()) != 0) failWrite(output, errno);
-    temporaryPath[0] = '\0';
-}
+  private:
+    HeadlessContext context;
+    OpGlView view;
+    ArController controller;
+};
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -197,30 +182,34 @@ int main(int argc, char** argv) {
     // A file size limit makes a write fail with its reason, instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
     Options options = parse(argc, argv);
+    if (options.output == "-") reserveStandardOutput();
     try {
-        HeadlessContext context(options.width, options.height);
-        OpGlView view;
-        context.attach(view);
-        view.prepareOpenGL();
-
-        // The controller's tick draws the frame, as in the program; no run loop runs here,
-        // so the timer its set-up schedules never fires.
-        ArController controller;
-        controller.oglView = &view;
-        controller.setup();
-        view.xHead = options.head[0];
-        view.yHead = options.head[1];
-        view.zHead = options.head[2];
-        controller.track(false);
-
+        if (!options.animate.empty()) {
+            std::vector<Head> path = headPath(options);
+            Renderer renderer(options.width, options.height);
+            writeImageFile(options.output, [&](std::FILE* file) {
+                GifAnimation animation(file, options.width, options.height, options.framesPerSecond);
+                for (Head head : path)
+                    if (!animation.addFrame(renderer.frame(head))) return false;
+                return animation.finish();
+            });
+            if (options.output != "-")
+                std::printf("wrote %s: %zu frames\n", options.output.c_str(), path.size());
+            return 0;
+        }
+        Renderer renderer(options.width, options.height);
+        Head head{options.head[0], options.head[1], options.head[2]};
+        std::vector<std::uint8_t> rgb = renderer.frame(head);
         const char* axes = "xyz";
-        const float placed[3] = {view.xHead, view.yHead, view.zHead};
+        const float placed[3] = {head.x, head.y, head.z};
         for (int i = 0; i < 3; ++i)
             if (placed[i] != options.head[i])
                 std::fprintf(stderr, "fishtank-render: head %c %g is out of range, drawn at %g\n",
                              axes[i], static_cast<double>(options.head[i]),
                              static_cast<double>(placed[i]));
-        writePng(options.output, options.width, options.height, context.readBackBuffer());
+        writeImageFile(options.output, [&](std::FILE* file) {
+            return encodePng(file, options.width, options.height, rgb);
+        });
     } catch (const std::exception& e) {
         std::fprintf(stderr, "fishtank-render: %s\n", e.what());
         return 1;

@@ -45,8 +45,10 @@ grep -q "head x inf" "$work/err" && grep -q "head y -inf" "$work/err" && grep -q
 # Where the picture goes: standard output, into a FIFO or through a pipe, through a
 # symbolic link, over a file whose permissions stay.
 is_png() { pngtopnm "$1" > /dev/null 2>&1; }
-"$render" -o - > "$work/stdout.png" 2> "$work/err" && is_png "$work/stdout.png" && [ ! -s "$work/err" ] ||
-    fail "-o - wrote no PNG to standard output"
+"$render" -o - > "$work/stdout.png" 2> /dev/null && is_png "$work/stdout.png" &&
+    [ "$(head -c 8 "$work/stdout.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] &&
+    [ "$(tail -c 8 "$work/stdout.png" | od -An -tx1 | tr -d ' \n')" = 49454e44ae426082 ] ||
+    fail "-o - wrote no PNG, and nothing else, to standard output"
 [ ! -e "$work/-" ] || fail "-o - made a file named -"
 "$render" -o /dev/stdout | cat > "$work/piped.png" && is_png "$work/piped.png" || fail "no PNG through /dev/stdout"
 mkfifo "$work/fifo"
@@ -82,6 +84,34 @@ wait "$pid"
 [ $? -eq 143 ] || fail "SIGTERM did not end the render"
 [ -z "$(ls "$work" | grep -v mine.png.partial | grep partial)" ] || fail "a temporary file was left behind"
 "$render" --help | grep -q "usage: fishtank-render" || fail "--help prints no usage"
+"$render" --version | grep -qx "fishtank-render [0-9.]*" || fail "--version prints no version"
+
+# Animations: the built-in orbit and a recorded trace, as looping GIFs.
+frames() { LC_ALL=C grep -c -aoP '\x21\xf9\x04' "$1"; }  # one graphic control block a frame
+"$render" --animate orbit --size 64x48 --fps 5 --seconds 2 -o "$work/orbit.gif" > "$work/out" ||
+    fail "orbit animation failed"
+[ "$(head -c 6 "$work/orbit.gif")" = GIF89a ] && grep -q NETSCAPE2.0 "$work/orbit.gif" &&
+    [ "$(frames "$work/orbit.gif")" -eq 10 ] || fail "orbit: not a looping GIF of 10 frames"
+grep -q "wrote $work/orbit.gif: 10 frames" "$work/out" || fail "orbit: $(cat "$work/out")"
+printf 't,x,y,z,yaw,pitch,roll\n10.0,0,0,0,0,0,0\n10.5,30,0,0,0,0,0\n11.0,0,0,60,0,0,0\n' > "$work/trace.csv"
+"$render" --animate "$work/trace.csv" --fps 4 -o "$work/trace.gif" > /dev/null &&
+    [ "$(frames "$work/trace.gif")" -eq 5 ] || fail "trace animation: not 5 frames"
+printf 't,x,y,z,yaw,pitch,roll\n' > "$work/empty.csv"
+printf '1,2,3\n' > "$work/short.csv"
+printf '0,0,0,0,0,0,0\n1,0,0,nan,0,0,0\n' > "$work/nan.csv"
+printf '0,0,0,0,0,0,0\n9999,0,0,0,0,0,0\n' > "$work/long.csv"
+for args in "--animate $work/missing.csv" "--animate $work/empty.csv" "--animate $work/short.csv" \
+            "--animate $work/nan.csv" "--animate $work/long.csv" "--animate orbit --fps 0" \
+            "--animate orbit --fps 500" "--animate orbit --seconds 1e9" \
+            "--animate orbit --size 4000x4000" "--animate"; do
+    # shellcheck disable=SC2086
+    "$render" $args -o "$work/bad.gif" > /dev/null 2> "$work/err"
+    status=$?
+    [ "$status" -eq 2 ] && [ "$(wc -l < "$work/err")" -eq 1 ] && [ ! -e "$work/bad.gif" ] ||
+        fail "'$args' gave status $status, $(cat "$work/err")"
+done
+grep -q "short.csv:1: not a pose line" <("$render" --animate "$work/short.csv" 2>&1) ||
+    fail "a malformed line is not named"
 
 env -u DISPLAY -u WAYLAND_DISPLAY "$fishtank" > "$work/out" 2> "$work/err"
 status=$?

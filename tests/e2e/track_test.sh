@@ -2,9 +2,10 @@
 # The tracked program in a real window (run under with-xvfb.sh), driven by real UDP poses
 # on loopback: the picture follows the poses, keys wait while they flow, tracking is lost
 # and found again, and a second program cannot take the same port.
-#   track_test.sh FISHTANK-TRACK POSE-SEND SCREENSHOT-CHECK
+#   track_test.sh FISHTANK-TRACK POSE-SEND SCREENSHOT-CHECK SOURCE-DIR
 set -u
-track=$1 send=$2 check=$3
+track=$1 send=$2 check=$3 source=$4
+source "$source/scripts/display.sh"  # wait_for_window
 work=$(mktemp -d)
 pid= sender=
 trap 'kill $pid $sender 2>/dev/null; rm -rf "$work"' EXIT
@@ -22,11 +23,6 @@ wait_for() {
         sleep 0.05
     done
 }
-find_window() {
-    kill -0 "$pid" 2>/dev/null || fail "the program ended at start-up"
-    window=$(xdotool search --name '^Fishtank$' 2>/dev/null | head -1)
-    [ -n "$window" ]
-}
 picture_is() {
     xwd -id "$window" -silent 2>/dev/null | xwdtopnm > "$work/shot.ppm" 2>/dev/null &&
         "$check" "$work/shot.ppm" "$@" 2>"$work/check"
@@ -43,7 +39,7 @@ send() {
 pid=$!
 wait_for 30 grep -q "^fishtank-track: listening on 127.0.0.1:" "$work/err" || fail "no listening line"
 port=$(sed -n 's/^fishtank-track: listening on 127.0.0.1:\([0-9]*\)$/\1/p' "$work/err")
-wait_for 60 find_window || fail "no window appeared"
+wait_for_window Fishtank "$pid" || fail "no window appeared"
 xdotool windowfocus --sync "$window"
 wait_for 30 picture_is tunnel || fail "start picture: $(cat "$work/check")"
 echo "ok: without poses, the start picture of fishtank (port $port)"

@@ -1,9 +1,10 @@
 #!/bin/bash
 # The real program in a real window (run under with-xvfb.sh): start-up lines, keys, clicks,
 # the picture, and both ways of quitting.
-#   window_test.sh FISHTANK SCREENSHOT-CHECK CLOSE-WINDOW
+#   window_test.sh FISHTANK SCREENSHOT-CHECK CLOSE-WINDOW SOURCE-DIR
 set -u
-fishtank=$1 check=$2 close_window=$3
+fishtank=$1 check=$2 close_window=$3 source=$4
+source "$source/scripts/display.sh"  # wait_for_window
 work=$(mktemp -d)
 pid=
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
@@ -24,11 +25,6 @@ wait_for() {
 }
 lines() { grep -c -x -F -- "$1" "$work/out"; }
 has_lines() { [ "$(lines "$1")" -ge "$2" ]; }
-find_window() {
-    kill -0 "$pid" 2>/dev/null || fail "the program ended at start-up"
-    window=$(xdotool search --name '^Fishtank$' 2>/dev/null | head -1)
-    [ -n "$window" ]
-}
 picture_is() {
     xwd -id "$window" -silent 2>/dev/null | xwdtopnm > "$work/shot.ppm" 2>/dev/null &&
         "$check" "$work/shot.ppm" "$1" 2>"$work/check"
@@ -36,7 +32,7 @@ picture_is() {
 start() {
     "$fishtank" > "$work/out" 2> "$work/err" &
     pid=$!
-    wait_for 60 find_window || fail "no window appeared"
+    wait_for_window Fishtank "$pid" || fail "no window appeared"
     wait_for 60 has_lines "prepare OpenGL." 1 || fail "no set-up line"
     xdotool windowfocus --sync "$window"
 }
@@ -94,7 +90,7 @@ ends_with_status_0 xdotool key ctrl+q
 for closed in '>&-' '2>&-' '<&-'; do
     eval "\"\$fishtank\" > \"\$work/out\" 2> \"\$work/err\" $closed &"
     pid=$!
-    wait_for 60 find_window || fail "no window with $closed"
+    wait_for_window Fishtank "$pid" || fail "no window with $closed"
     wait_for 30 picture_is tunnel || fail "no tunnel with $closed"
     xdotool windowfocus --sync "$window"
     if [ "$closed" = '>&-' ]; then
