@@ -29,7 +29,8 @@ HeadTracker::~HeadTracker() {
 
 void HeadTracker::awakeFromNib() {
     addSocketSource(socket->descriptor(), [this] { receivePoses(); });
-    Timer::scheduledTimerWithTimeInterval(0.1, [this] { watch(); }, true);
+    Timer::scheduledTimerWithTimeInterval(
+        0.1, [this] { watch(); }, true);
 }
 
 void HeadTracker::receivePoses() {
@@ -49,9 +50,15 @@ void HeadTracker::receivePoses() {
                 received = true;
                 recordPose(arrival, pose);
                 break;
-            case PoseDatagram::wrongSize: ++wrongSize; break;
-            case PoseDatagram::notFinite: ++notFinite; break;
-            case PoseDatagram::outOfRange: ++outOfRange; break;
+            case PoseDatagram::wrongSize:
+                ++wrongSize;
+                break;
+            case PoseDatagram::notFinite:
+                ++notFinite;
+                break;
+            case PoseDatagram::outOfRange:
+                ++outOfRange;
+                break;
         }
     }
     if (!received || !oglView || !controller) return;

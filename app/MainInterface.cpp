@@ -13,7 +13,8 @@ Interface loadInterfaceAround(std::unique_ptr<OpGlView> view) {
     controller->oglWindow = window.get();
     window->setContentView(std::move(view));
     window->setQuitAction([c = controller.get()] { c->quit(nullptr); });
-    Interface interface{std::move(window), {}};
+    Interface interface;
+    interface.window = std::move(window);
     interface.objects.push_back(std::move(controller));
     return interface;
 }

@@ -46,55 +46,43 @@ struct Options {
     failUsage("fishtank-track", message);
 }
 
-// The value of `option` as one number that `fits`, or exit 2 saying what it wants.
-template <typename Fits>
-double readNumber(const std::string& option, const char* value, Fits fits, const char* wanted) {
-    double number = 0.0;
-    auto toDouble = [](const char* s, char** end) { return std::strtod(s, end); };
-    if (!readList(value, ',', &number, 1, toDouble) || !fits(number))
-        fail(option + " wants " + wanted + ", not '" + value + "'");
-    return number;
-}
-
 Options parse(int argc, char** argv) {
     Options options;
     HeadMapping& mapping = options.settings.mapping;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(usage, stdout);
-            std::exit(0);
-        }
-        if (arg == "--version") {
-            std::puts("fishtank-track " FISHTANK_VERSION);
-            std::exit(0);
-        }
-        if (arg != "--port" && arg != "--listen" && arg != "--distance" && arg != "--gain" &&
-            arg != "--invert" && arg != "--smooth" && arg != "--record")
-            fail("unknown option '" + arg + "' (see --help)");
-        if (i + 1 >= argc) fail("option " + arg + " needs a value");
-        const char* value = argv[++i];
+        const char* value = optionValue(
+            "fishtank-track", usage, argc, argv, i,
+            {"--port", "--listen", "--distance", "--gain", "--invert", "--smooth", "--record"});
         if (arg == "--port") {
             auto isPort = [](double n) { return n >= 0 && n <= 65535 && n == std::floor(n); };
-            options.port = static_cast<int>(readNumber(arg, value, isPort, "a port, 0 to 65535"));
+            options.port = static_cast<int>(
+                readNumber("fishtank-track", arg, value, isPort, "a port, 0 to 65535"));
         } else if (arg == "--listen") {
             options.listen = value;
         } else if (arg == "--distance") {
             auto fits = [](double n) { return n >= 1 && n <= 10000; };
-            mapping.distance = readNumber(arg, value, fits, "centimetres, 1 to 10000");
+            mapping.distance =
+                readNumber("fishtank-track", arg, value, fits, "centimetres, 1 to 10000");
         } else if (arg == "--gain") {
             auto fits = [](double n) { return n > 0 && n <= 100; };
-            mapping.gain = readNumber(arg, value, fits, "a number above 0, at most 100");
+            mapping.gain =
+                readNumber("fishtank-track", arg, value, fits, "a number above 0, at most 100");
         } else if (arg == "--invert") {
             mapping.invertX = mapping.invertY = mapping.invertZ = false;
             std::string axes = value;
             for (std::size_t start = 0; start <= axes.size();) {
                 std::size_t end = axes.find(',', start);
                 std::string axis = axes.substr(start, end - start);
-                if (axis == "x") mapping.invertX = true;
-                else if (axis == "y") mapping.invertY = true;
-                else if (axis == "z") mapping.invertZ = true;
-                else fail(std::string("--invert wants axes x, y, z, comma-separated, not '") + value + "'");
+                if (axis == "x")
+                    mapping.invertX = true;
+                else if (axis == "y")
+                    mapping.invertY = true;
+                else if (axis == "z")
+                    mapping.invertZ = true;
+                else
+                    fail(std::string("--invert wants axes x, y, z, comma-separated, not '") +
+                         value + "'");
                 if (end == std::string::npos) break;
                 start = end + 1;
             }
@@ -111,7 +99,8 @@ Options parse(int argc, char** argv) {
                 s.beta = values[1];
             } else {
                 fail(std::string("--smooth wants MIN_CUTOFF,BETA (cutoff above 0, beta 0 or "
-                                 "more, each at most 1000) or off, not '") + value + "'");
+                                 "more, each at most 1000) or off, not '") +
+                     value + "'");
             }
         } else {
             if (*value == '\0') fail("--record needs a file name");

@@ -10,9 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/display.sh"
 start_under_x 10 "$0" "$@"
 
-work=$(mktemp -d)
-pid=
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+start_work
 rss() { awk '/^VmRSS/ { print $2 }' "/proc/$pid/status"; }
 
 TICKSTAMP_FILE=$work/clears LD_PRELOAD="$build/bench/libtickstamp.so" \

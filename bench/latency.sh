@@ -13,9 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/display.sh"
 start_under_x 20 "$0" "$@"
 
-work=$(mktemp -d)
-pid=
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+start_work
 hz=$(getconf CLK_TCK)
 cpu_seconds() { awk -v hz="$hz" '{ print ($14 + $15) / hz }' "/proc/$1/stat"; }
 

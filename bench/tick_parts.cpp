@@ -33,8 +33,8 @@ double serverSeconds() {
     if (!pid) return 0.0;
     double total = 0.0;
     std::error_code error;
-    for (const auto& task : std::filesystem::directory_iterator(
-             std::string("/proc/") + pid + "/task", error)) {
+    for (const auto& task :
+         std::filesystem::directory_iterator(std::string("/proc/") + pid + "/task", error)) {
         std::ifstream in(task.path() / "schedstat");
         double nanoseconds = 0.0;
         if (in >> nanoseconds) total += nanoseconds * 1e-9;

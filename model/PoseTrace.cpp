@@ -35,7 +35,8 @@ std::vector<TracedPose> readPoseTrace(const std::string& path, std::string& erro
         if (number == 1 && line == "t,x,y,z,yaw,pitch,roll") continue;
         double v[7];
         if (!readLine(line, v)) {
-            error = path + ":" + std::to_string(number) + ": not a pose line t,x,y,z,yaw,pitch,roll";
+            error =
+                path + ":" + std::to_string(number) + ": not a pose line t,x,y,z,yaw,pitch,roll";
             return {};
         }
         if (!trace.empty() && v[0] < trace.back().time) {

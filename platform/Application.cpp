@@ -27,7 +27,8 @@ void ensureStandardStreamsOpen() {
 
 int applicationMain(int argc, char** argv, const std::function<Interface()>& loadInterface) {
     ensureStandardStreamsOpen();
-    const std::string program = argc > 0 ? std::filesystem::path(argv[0]).filename().string() : "fishtank";
+    const std::string program =
+        argc > 0 ? std::filesystem::path(argv[0]).filename().string() : "fishtank";
     // One line per event, also when standard output is a pipe or a file.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 

@@ -77,8 +77,9 @@ void Window::onKey(GLFWwindow* handle, int key, int scancode, int action, int mo
     Window& window = of(handle);
     if (isModifierKey(key)) return;
     std::optional<std::string> characters =
-        action == GLFW_RELEASE ? window.heldKeys.release(scancode, charactersForKey(key, scancode, mods))
-                               : window.heldKeys.press(scancode, charactersForKey(key, scancode, mods));
+        action == GLFW_RELEASE
+            ? window.heldKeys.release(scancode, charactersForKey(key, scancode, mods))
+            : window.heldKeys.press(scancode, charactersForKey(key, scancode, mods));
     if (!characters) return;
     // Ctrl+Q is the quit shortcut; like a menu shortcut it never reaches the view. Where
     // the layout's Q key gives no Latin letter, the physical Q key serves.

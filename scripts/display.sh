@@ -24,3 +24,11 @@ wait_for_window() {
     done
     return 1
 }
+
+# Makes `work`, a scratch folder, and `pid`, for the program a script starts: at exit the
+# program is ended if still running and the folder removed.
+start_work() {
+    work=$(mktemp -d)
+    pid=
+    trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+}

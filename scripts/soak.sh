@@ -10,9 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/display.sh"
 start_under_x 600 "$0" "$@"
 
-work=$(mktemp -d)
-pid=
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+start_work
 fail() { echo "soak: $*" >&2; exit 1; }
 rss_kb() { awk '/^VmRSS/ { print $2 }' "/proc/$pid/status"; }
 keydowns() { grep -c -x "keydown event....." "$work/out" || true; }

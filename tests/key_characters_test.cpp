@@ -9,7 +9,7 @@
 
 namespace {
 class KeyCharacters : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { ASSERT_TRUE(glfwInit()) << "needs a display"; }
     static void TearDownTestSuite() { glfwTerminate(); }
     static std::string of(int key, int mods) {

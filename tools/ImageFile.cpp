@@ -69,8 +69,7 @@ std::string followLinks(std::string path) {
 }  // namespace
 
 bool encodePng(std::FILE* file, int width, int height, const std::vector<std::uint8_t>& rgb) {
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info || setjmp(png_jmpbuf(png)) != 0) {
         png_destroy_write_struct(&png, &info);
@@ -145,7 +144,10 @@ int writeToFile(GifFileType* gif, const GifByteType* bytes, int length) {
 }  // namespace
 
 GifAnimation::GifAnimation(std::FILE* file, int width, int height, int framesPerSecond)
-    : gif(nullptr), width(width), height(height), delay((100 + framesPerSecond / 2) / framesPerSecond) {
+    : gif(nullptr),
+      width(width),
+      height(height),
+      delay((100 + framesPerSecond / 2) / framesPerSecond) {
     int error = 0;
     auto* g = EGifOpen(file, writeToFile, &error);
     gif = g;
@@ -157,8 +159,7 @@ GifAnimation::GifAnimation(std::FILE* file, int width, int height, int framesPer
     ok = EGifPutScreenDesc(g, width, height, 8, 0, nullptr) == GIF_OK &&
          EGifPutExtensionLeader(g, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
          EGifPutExtensionBlock(g, 11, "NETSCAPE2.0") == GIF_OK &&
-         EGifPutExtensionBlock(g, 3, loopForever) == GIF_OK &&
-         EGifPutExtensionTrailer(g) == GIF_OK;
+         EGifPutExtensionBlock(g, 3, loopForever) == GIF_OK && EGifPutExtensionTrailer(g) == GIF_OK;
 }
 
 GifAnimation::~GifAnimation() {

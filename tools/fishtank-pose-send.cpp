@@ -49,34 +49,35 @@ struct Options {
 }
 
 double number(const std::string& option, const char* value, double lowest, double highest) {
-    double n = 0;
-    auto toDouble = [](const char* s, char** end) { return std::strtod(s, end); };
-    if (!readList(value, ',', &n, 1, toDouble) || !(n >= lowest && n <= highest))
-        fail(option + " wants a number from " + std::to_string(lowest) + " to " +
-             std::to_string(highest) + ", not '" + value + "'");
-    return n;
+    auto fits = [&](double n) { return n >= lowest && n <= highest; };
+    char wanted[64];
+    std::snprintf(wanted, sizeof wanted, "a number from %g to %g", lowest, highest);
+    return readNumber("fishtank-pose-send", option, value, fits, wanted);
 }
 
 Options parse(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(usage, stdout);
-            std::exit(0);
-        }
         if (arg == "--stamp") {
             o.stamp = true;
             continue;
         }
-        if (i + 1 >= argc) fail("option " + arg + " needs a value (see --help)");
-        const char* value = argv[++i];
-        if (arg == "--port") o.port = static_cast<int>(number(arg, value, 1, 65535));
-        else if (arg == "--host") o.host = value;
-        else if (arg == "--rate") o.rate = number(arg, value, 0, 1e6);
-        else if (arg == "--seconds") o.seconds = number(arg, value, 0, 1e6);
-        else if (arg == "--garbage") o.garbage = static_cast<long>(number(arg, value, 0, 1e6));
-        else if (arg == "--trace") o.trace = value;
+        const char* value = optionValue("fishtank-pose-send", usage, argc, argv, i,
+                                        {"--port", "--host", "--rate", "--seconds", "--garbage",
+                                         "--trace", "--path", "--pose"});
+        if (arg == "--port")
+            o.port = static_cast<int>(number(arg, value, 1, 65535));
+        else if (arg == "--host")
+            o.host = value;
+        else if (arg == "--rate")
+            o.rate = number(arg, value, 0, 1e6);
+        else if (arg == "--seconds")
+            o.seconds = number(arg, value, 0, 1e6);
+        else if (arg == "--garbage")
+            o.garbage = static_cast<long>(number(arg, value, 0, 1e6));
+        else if (arg == "--trace")
+            o.trace = value;
         else if (arg == "--path") {
             o.path = value;
             if (o.path != "sine" && o.path != "step") fail("--path wants sine or step");
@@ -85,8 +86,6 @@ Options parse(int argc, char** argv) {
             auto toDouble = [](const char* s, char** end) { return std::strtod(s, end); };
             if (!readList(value, ',', xyz, 3, toDouble)) fail("--pose wants X,Y,Z");
             o.still.x = xyz[0], o.still.y = xyz[1], o.still.z = xyz[2];
-        } else {
-            fail("unknown option '" + arg + "' (see --help)");
         }
     }
     if (o.port < 0) fail("--port is needed (see --help)");
@@ -105,11 +104,18 @@ std::vector<unsigned char> garbageDatagram(long k) {
     unsigned char pose[48];
     HeadPose bad;
     switch (k % 5) {
-        case 0: return {};
-        case 1: return std::vector<unsigned char>(47, 0x7f);
-        case 2: return std::vector<unsigned char>(49, 0x01);
-        case 3: bad.y = std::nan(""); break;
-        default: bad.z = 1e6; break;
+        case 0:
+            return {};
+        case 1:
+            return std::vector<unsigned char>(47, 0x7f);
+        case 2:
+            return std::vector<unsigned char>(49, 0x01);
+        case 3:
+            bad.y = std::nan("");
+            break;
+        default:
+            bad.z = 1e6;
+            break;
     }
     writePoseDatagram(bad, pose);
     return {pose, pose + 48};
@@ -154,6 +160,7 @@ int main(int argc, char** argv) {
             socket.send(o.host, o.port, bad.data(), bad.size());
         }
     }
-    std::fprintf(stderr, "fishtank-pose-send: sent %ld poses and %ld bad datagrams\n", sent, garbage);
+    std::fprintf(stderr, "fishtank-pose-send: sent %ld poses and %ld bad datagrams\n", sent,
+                 garbage);
     return 0;
 }

@@ -55,22 +55,11 @@ struct Options {
 
 Options parse(int argc, char** argv) {
     Options options;
-    auto toDouble = [](const char* s, char** end) { return std::strtod(s, end); };
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(usage, stdout);
-            std::exit(0);
-        }
-        if (arg == "--version") {
-            std::puts("fishtank-render " FISHTANK_VERSION);
-            std::exit(0);
-        }
-        if (arg != "--head" && arg != "--size" && arg != "-o" && arg != "--animate" &&
-            arg != "--fps" && arg != "--seconds")
-            fail("unknown option '" + arg + "' (see --help)");
-        if (i + 1 >= argc) fail("option " + arg + " needs a value");
-        const char* value = argv[++i];
+        const char* value =
+            optionValue("fishtank-render", usage, argc, argv, i,
+                        {"--head", "--size", "-o", "--animate", "--fps", "--seconds"});
         if (arg == "--head") {
             auto toFloat = [](const char* s, char** end) { return std::strtof(s, end); };
             if (!readList(value, ',', options.head, 3, toFloat) || std::isnan(options.head[0]) ||
@@ -89,14 +78,12 @@ Options parse(int argc, char** argv) {
             if (*value == '\0') fail("--animate needs orbit or a trace file");
             options.animate = value;
         } else if (arg == "--fps") {
-            double fps = 0;
-            if (!readList(value, ',', &fps, 1, toDouble) || fps < 1 || fps > 50 || fps != std::floor(fps))
-                fail(std::string("--fps wants a whole number from 1 to 50, not '") + value + "'");
-            options.framesPerSecond = static_cast<int>(fps);
+            auto fits = [](double n) { return n >= 1 && n <= 50 && n == std::floor(n); };
+            options.framesPerSecond = static_cast<int>(
+                readNumber("fishtank-render", arg, value, fits, "a whole number from 1 to 50"));
         } else if (arg == "--seconds") {
-            if (!readList(value, ',', &options.seconds, 1, toDouble) || !(options.seconds > 0) ||
-                options.seconds > mostFrames)
-                fail(std::string("--seconds wants a number above 0, not '") + value + "'");
+            auto fits = [](double n) { return n > 0 && n <= mostFrames; };
+            options.seconds = readNumber("fishtank-render", arg, value, fits, "a number above 0");
         } else {
             if (*value == '\0') fail("-o needs a file name");
             options.output = value;
@@ -188,7 +175,8 @@ int main(int argc, char** argv) {
             std::vector<Head> path = headPath(options);
             Renderer renderer(options.width, options.height);
             writeImageFile(options.output, [&](std::FILE* file) {
-                GifAnimation animation(file, options.width, options.height, options.framesPerSecond);
+                GifAnimation animation(file, options.width, options.height,
+                                       options.framesPerSecond);
                 for (Head head : path)
                     if (!animation.addFrame(renderer.frame(head))) return false;
                 return animation.finish();

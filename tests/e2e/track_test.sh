@@ -6,27 +6,11 @@
 set -u
 track=$1 send=$2 check=$3 source=$4
 source "$source/scripts/display.sh"  # wait_for_window
+source "$source/tests/e2e/window_helpers.sh"
 work=$(mktemp -d)
 pid= sender=
 trap 'kill $pid $sender 2>/dev/null; rm -rf "$work"' EXIT
 
-fail() {
-    echo "FAIL: $*"
-    echo "--- standard output:"; cat "$work/out"
-    echo "--- standard error:"; cat "$work/err"
-    exit 1
-}
-wait_for() {
-    local deadline=$((SECONDS + $1)); shift
-    until "$@"; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.05
-    done
-}
-picture_is() {
-    xwd -id "$window" -silent 2>/dev/null | xwdtopnm > "$work/shot.ppm" 2>/dev/null &&
-        "$check" "$work/shot.ppm" "$@" 2>"$work/check"
-}
 said() { grep -c -x -F -- "$1" "$work/err"; }
 # send X,Y,Z SECONDS: poses at 60 Hz in the background
 send() {

@@ -5,30 +5,11 @@
 set -u
 fishtank=$1 check=$2 close_window=$3 source=$4
 source "$source/scripts/display.sh"  # wait_for_window
-work=$(mktemp -d)
-pid=
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+source "$source/tests/e2e/window_helpers.sh"
+start_work
 
-fail() {
-    echo "FAIL: $*"
-    echo "--- standard output:"; cat "$work/out"
-    echo "--- standard error:"; cat "$work/err"
-    exit 1
-}
-# wait_for SECONDS COMMAND...: retries COMMAND until it succeeds or time runs out.
-wait_for() {
-    local deadline=$((SECONDS + $1)); shift
-    until "$@"; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.05
-    done
-}
 lines() { grep -c -x -F -- "$1" "$work/out"; }
 has_lines() { [ "$(lines "$1")" -ge "$2" ]; }
-picture_is() {
-    xwd -id "$window" -silent 2>/dev/null | xwdtopnm > "$work/shot.ppm" 2>/dev/null &&
-        "$check" "$work/shot.ppm" "$1" 2>"$work/check"
-}
 start() {
     "$fishtank" > "$work/out" 2> "$work/err" &
     pid=$!
