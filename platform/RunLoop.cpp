@@ -48,8 +48,9 @@ void runMainLoop() {
         // Events that Xlib has already read wait in its queue, where ppoll() cannot see
         // them: then only look, without sleeping.
         double wait = XPending(display) ? 0.0 : Timer::nextDeadline() - monotonicSeconds();
-        timespec timeout = durationOf(std::fmax(wait, 0.0));
-        ::ppoll(watched.data(), watched.size(), std::isinf(wait) ? nullptr : &timeout, nullptr);
+        timespec timeout{};
+        if (std::isfinite(wait)) timeout = durationOf(std::fmax(wait, 0.0));
+        ::ppoll(watched.data(), watched.size(), std::isfinite(wait) ? &timeout : nullptr, nullptr);
         glfwPollEvents();
         for (std::size_t i = 0; i < sources.size(); ++i)
             if (watched[i + 1].revents) sources[i].onReadable();
