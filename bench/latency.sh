@@ -14,8 +14,6 @@ source "$root/scripts/display.sh"
 start_under_x 20 "$0" "$@"
 
 start_work
-hz=$(getconf CLK_TCK)
-cpu_seconds() { awk -v hz="$hz" '{ print ($14 + $15) / hz }' "/proc/$1/stat"; }
 
 # start NAME COMMAND...: starts the program with the shim; sets pid.
 start() {

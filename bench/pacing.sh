@@ -15,9 +15,6 @@ start_under_x 60 "$0" "$@"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-ticks_per_clock=$(getconf CLK_TCK)
-
-cpu_seconds() { awk -v hz="$ticks_per_clock" '{ print ($14 + $15) / hz }' "/proc/$1/stat"; }
 
 # measure NAME TITLE COMMAND: one run; appends "name tps mean p99 drift cpu rss" to results.
 measure() {

@@ -76,10 +76,10 @@ Window& Window::of(GLFWwindow* handle) {
 void Window::onKey(GLFWwindow* handle, int key, int scancode, int action, int mods) {
     Window& window = of(handle);
     if (isModifierKey(key)) return;
-    std::optional<std::string> characters =
-        action == GLFW_RELEASE
-            ? window.heldKeys.release(scancode, charactersForKey(key, scancode, mods))
-            : window.heldKeys.press(scancode, charactersForKey(key, scancode, mods));
+    std::string now = charactersForKey(key, scancode, mods);
+    std::optional<std::string> characters = action == GLFW_RELEASE
+                                                ? window.heldKeys.release(scancode, now)
+                                                : window.heldKeys.press(scancode, now);
     if (!characters) return;
     // Ctrl+Q is the quit shortcut; like a menu shortcut it never reaches the view. Where
     // the layout's Q key gives no Latin letter, the physical Q key serves.

@@ -32,3 +32,6 @@ start_work() {
     pid=
     trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 }
+
+# cpu_seconds PID: the CPU time the process has used so far, in seconds.
+cpu_seconds() { awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) / hz }' "/proc/$1/stat"; }
