@@ -1,9 +1,11 @@
 #include "app/HeadTracker.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "app/ArController.h"
+#include "model/PoseTrace.h"
 #include "platform/Date.h"
 #include "platform/RunLoop.h"
 #include "platform/Timer.h"
@@ -15,7 +17,7 @@ constexpr int mostPerWake = 1024;  // datagrams read per wake-up at most
 }  // namespace
 
 HeadTracker::HeadTracker(std::unique_ptr<UdpSocket> socket, const TrackingSettings& settings,
-                         std::FILE* record)
+                         RecordFile* record)
     : socket(std::move(socket)),
       settings(settings),
       record(record),
@@ -23,11 +25,13 @@ HeadTracker::HeadTracker(std::unique_ptr<UdpSocket> socket, const TrackingSettin
       yFilter(settings.minCutoff, settings.beta),
       zFilter(settings.minCutoff, settings.beta) {}
 
-HeadTracker::~HeadTracker() {
-    if (record) std::fclose(record);
-}
-
 void HeadTracker::awakeFromNib() {
+    // Said once the window exists: a program that cannot start announces nothing.
+    std::fprintf(stderr, "fishtank-track: listening on %s:%d\n", socket->address().c_str(),
+                 socket->port());
+    // Each run's poses follow a header line of their own: their times restart.
+    if (record && record->begin(std::string(poseTraceHeader) + "\n") == RecordFile::Append::failed)
+        stopRecording();
     addSocketSource(socket->descriptor(), [this] { receivePoses(); });
     Timer::scheduledTimerWithTimeInterval(
         0.1, [this] { watch(); }, true);
@@ -88,6 +92,13 @@ void HeadTracker::watch() {
         resetFilters();
         std::fputs("fishtank-track: no head pose for 0.5 s\n", stderr);
     }
+    if (notRecorded > 0 && now - lastRecordReport >= 1.0) {
+        std::fprintf(stderr,
+                     "fishtank-track: the pose record is read too slowly: %ld poses not recorded\n",
+                     notRecorded);
+        notRecorded = 0;
+        lastRecordReport = now;
+    }
     long dropped = wrongSize + notFinite + outOfRange;
     if (dropped > 0 && now - lastDropReport >= 1.0) {
         std::fprintf(stderr,
@@ -101,16 +112,24 @@ void HeadTracker::watch() {
 
 void HeadTracker::recordPose(double arrival, const HeadPose& pose) {
     if (!record) return;
-    // Flushed per line, so that a trace survives a crash or a kill.
-    bool written = std::fprintf(record, "%.6f,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g\n", arrival,
-                                pose.x, pose.y, pose.z, pose.yaw, pose.pitch, pose.roll) > 0 &&
-                   std::fflush(record) == 0;
-    if (!written) {
-        std::fprintf(stderr, "fishtank-track: cannot write the pose record: %s; recording stops\n",
-                     std::strerror(errno));
-        std::fclose(record);
-        record = nullptr;
+    // One write per line, unbuffered, so that a trace survives a crash or a kill; a reader
+    // that lags behind loses poses, never holds up the frames.
+    switch (record->append(poseTraceLine(arrival, pose))) {
+        case RecordFile::Append::written:
+            break;
+        case RecordFile::Append::wouldWait:
+            ++notRecorded;
+            break;
+        case RecordFile::Append::failed:
+            stopRecording();
+            break;
     }
+}
+
+void HeadTracker::stopRecording() {
+    std::fprintf(stderr, "fishtank-track: cannot write the pose record: %s; recording stops\n",
+                 std::strerror(errno));
+    record = nullptr;
 }
 
 void HeadTracker::resetFilters() {

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <cstdio>
 #include <memory>
 
 #include "model/HeadPose.h"
 #include "model/OneEuroFilter.h"
 #include "platform/Application.h"
+#include "platform/RecordFile.h"
 #include "platform/UdpSocket.h"
 
 class ArController;
@@ -25,13 +25,12 @@ struct TrackingSettings {
 // of those waiting is smoothed, mapped to the head and drawn at once, through the
 // controller's tick. Without poses for half a second the head is let go, and the keys
 // move it again. Tells stderr when tracking starts and stops and, at most once a second,
-// how many datagrams it dropped.
+// how many datagrams it dropped and how many poses the record could not take at once.
 class HeadTracker : public ObjectController {
   public:
-    // `record`, when not null, receives every accepted pose as a CSV line.
+    // `record`, when not null, receives every accepted pose as a line of a pose trace.
     HeadTracker(std::unique_ptr<UdpSocket> socket, const TrackingSettings& settings,
-                std::FILE* record);
-    ~HeadTracker() override;
+                RecordFile* record);
 
     void awakeFromNib() override;
     void receivePoses();
@@ -44,14 +43,16 @@ class HeadTracker : public ObjectController {
 
   private:
     void recordPose(double arrival, const HeadPose& pose);
+    void stopRecording();  // after a failed write, saying why (errno)
     void resetFilters();
 
     std::unique_ptr<UdpSocket> socket;
     TrackingSettings settings;
-    std::FILE* record;
+    RecordFile* record;  // null once recording stopped
     OneEuroFilter xFilter, yFilter, zFilter;
     bool tracking = false;
     double lastPoseTime = 0.0;
-    double lastDropReport = 0.0;
+    double lastDropReport = 0.0, lastRecordReport = 0.0;
     long wrongSize = 0, notFinite = 0, outOfRange = 0;
+    long notRecorded = 0;  // poses the record could not take without waiting
 };

@@ -1,8 +1,5 @@
 // fishtank-track: the Fishtank window with its head driven by a head tracker that sends
 // opentrack's "UDP over network" poses. Without poses it behaves as fishtank does.
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -104,40 +101,44 @@ Options parse(int argc, char** argv) {
             }
         } else {
             if (*value == '\0') fail("--record needs a file name");
+            // Standard output carries the view's own lines; poses among them would be lost.
+            if (std::string(value) == "-")
+                fail("--record wants a file name: standard output (-) has the program's own lines");
             options.record = value;
         }
     }
     return options;
 }
 
-// The trace file, opened for appending; a new or empty one starts with the column names.
-std::FILE* openRecord(const std::string& path) {
+// The record file, opened (and locked) before anything is announced.
+std::unique_ptr<RecordFile> openRecord(const std::string& path) {
     if (path.empty()) return nullptr;
-    std::FILE* file = std::fopen(path.c_str(), "a");
-    if (!file) fail("cannot write " + path + ": " + std::strerror(errno));
-    struct stat info {};
-    if (::fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0) {
-        std::fputs("t,x,y,z,yaw,pitch,roll\n", file);
-        std::fflush(file);
+    try {
+        return std::make_unique<RecordFile>(path);
+    } catch (const std::runtime_error& e) {
+        fail("cannot record into " + path + ": " + e.what());
     }
-    return file;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
     ensureStandardStreamsOpen();
     Options options = parse(argc, argv);
+    std::unique_ptr<RecordFile> record = openRecord(options.record);
+    // A program that cannot start leaves no record file it made behind.
+    auto cannotStart = [&](int status) {
+        if (record) record->discardIfCreated();
+        return status;
+    };
     std::unique_ptr<UdpSocket> socket;
     try {
         socket = std::make_unique<UdpSocket>(options.listen, options.port);
     } catch (const std::runtime_error& e) {
         std::fprintf(stderr, "fishtank-track: cannot listen on %s:%d: %s\n", options.listen.c_str(),
                      options.port, e.what());
-        return 1;
+        return cannotStart(1);
     }
-    std::fprintf(stderr, "fishtank-track: listening on %s:%d\n", options.listen.c_str(),
-                 socket->port());
-    auto tracker = std::make_unique<HeadTracker>(std::move(socket), options.settings,
-                                                 openRecord(options.record));
-    return applicationMain(argc, argv, [&] { return loadTrackedInterface(std::move(tracker)); });
+    auto tracker = std::make_unique<HeadTracker>(std::move(socket), options.settings, record.get());
+    return cannotStart(
+        applicationMain(argc, argv, [&] { return loadTrackedInterface(std::move(tracker)); }));
 }

@@ -6,14 +6,32 @@
 #include "model/HeadPose.h"
 
 // A recorded head path, as fishtank-track --record writes it: CSV lines
-// t,x,y,z,yaw,pitch,roll, t in seconds, the rest as in a pose; an optional first line
-// names the columns.
+// t,x,y,z,yaw,pitch,roll, t in seconds, the rest as in a pose. Every run of the recorder
+// starts with the header line naming the columns, so a file that several runs appended to
+// holds one stretch per run, each with a time base of its own.
 struct TracedPose {
     double time;
     HeadPose pose;
 };
 
-// Reads a trace file. On failure returns nothing and sets `error` to one line saying why:
-// a file that cannot be read, a malformed line (with its number), times that go back, or
-// a trace without poses.
-std::vector<TracedPose> readPoseTrace(const std::string& path, std::string& error);
+constexpr char poseTraceHeader[] = "t,x,y,z,yaw,pitch,roll";
+
+// One pose line of a trace, with its newline.
+std::string poseTraceLine(double time, const HeadPose& pose);
+
+// Pauses in a trace longer than this are played as this long.
+constexpr double longestTracePause = 5.0;  // seconds
+
+struct PoseTrace {
+    std::vector<TracedPose> poses;   // times in seconds from the first pose, never going back
+    std::vector<std::string> notes;  // what was skipped or shortened, one line each
+};
+
+// Reads a trace file, generous with what editors and spreadsheets write: a byte-order
+// mark, CRLF line ends, blank lines, spaces around fields, a header in any case and a
+// last line without its newline. Each header line starts a new stretch, played right after
+// the one before; within a stretch times must not go back. Pauses are shortened to the
+// longest pause. A last line cut off mid-way (by a crash, a kill or a full disk) is
+// skipped with a note. Anything else that is not seven decimal numbers fails: the result
+// is empty and `error` is one line saying why (with the line's number).
+PoseTrace readPoseTrace(const std::string& path, std::string& error);

@@ -1,6 +1,7 @@
 #include "platform/UdpSocket.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -19,7 +20,7 @@ bool socketAddress(const std::string& address, int port, sockaddr_in& where) {
 }
 }  // namespace
 
-UdpSocket::UdpSocket(const std::string& address, int port) {
+UdpSocket::UdpSocket(const std::string& address, int port) : boundAddress(address) {
     sockaddr_in where;
     if (!socketAddress(address, port, where)) throw std::runtime_error("not an IPv4 address");
     fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -46,15 +47,28 @@ long UdpSocket::receive(unsigned char* buffer, std::size_t capacity) {
     }
 }
 
-bool UdpSocket::send(const std::string& address, int port, const void* bytes, std::size_t size) {
-    sockaddr_in where;
-    if (!socketAddress(address, port, where)) {
-        errno = EINVAL;
-        return false;
+void UdpSocket::connect(const std::string& host, int port) {
+    addrinfo wanted{}, *found = nullptr;
+    wanted.ai_family = AF_INET;
+    wanted.ai_socktype = SOCK_DGRAM;
+    int status = ::getaddrinfo(host.c_str(), nullptr, &wanted, &found);
+    if (status != 0) {
+        in6_addr ipv6;
+        if (::inet_pton(AF_INET6, host.c_str(), &ipv6) == 1)
+            throw std::runtime_error("an IPv6 address; fishtank-track listens on IPv4 only");
+        throw std::runtime_error(::gai_strerror(status));
     }
+    sockaddr_in where{};
+    std::memcpy(&where, found->ai_addr, sizeof where);
+    ::freeaddrinfo(found);
+    where.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0)
+        throw std::runtime_error(std::strerror(errno));
+}
+
+bool UdpSocket::send(const void* bytes, std::size_t size) {
     for (;;) {
-        if (::sendto(fd, bytes, size, 0, reinterpret_cast<sockaddr*>(&where), sizeof where) >= 0)
-            return true;
+        if (::send(fd, bytes, size, 0) >= 0) return true;
         if (errno == EAGAIN || errno == ENOBUFS) {
             pollfd writable{fd, POLLOUT, 0};  // a full send buffer: wait until there is room
             ::poll(&writable, 1, 100);
@@ -62,4 +76,11 @@ bool UdpSocket::send(const std::string& address, int port, const void* bytes, st
             return false;
         }
     }
+}
+
+int UdpSocket::pendingError() {
+    int error = 0;
+    socklen_t length = sizeof error;
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+    return error;
 }

@@ -17,13 +17,21 @@ class UdpSocket {
     // whole length, also when that is more than `capacity`, or -1 when none waits.
     long receive(unsigned char* buffer, std::size_t capacity);
 
-    // Sends one datagram to `address`:`port`; false, with errno set, when it cannot.
-    bool send(const std::string& address, int port, const void* bytes, std::size_t size);
+    // Sends from now on to `host` (a name or a dotted IPv4 address) at `port`, and learns
+    // when nothing listens there. Throws std::runtime_error whose text is the reason.
+    void connect(const std::string& host, int port);
+    // Sends one datagram to the connected peer; false, with errno set, when it cannot:
+    // ECONNREFUSED when an earlier datagram found nobody listening.
+    bool send(const void* bytes, std::size_t size);
+    // The error that the peer's host reported since the last send, or 0.
+    int pendingError();
 
     int descriptor() const { return fd; }
+    const std::string& address() const { return boundAddress; }
     int port() const { return boundPort; }
 
   private:
     int fd = -1;
+    std::string boundAddress;
     int boundPort = 0;
 };

@@ -33,8 +33,9 @@ const char usage[] =
     "  An existing FILE keeps its permissions; a device or FIFO is written into.\n"
     "  --animate draws a head path as a looping GIF (default fishtank.gif, at most\n"
     "  2048x2048 and 3600 frames): orbit circles around the start position, leaning\n"
-    "  back, in S seconds (default 6); TRACE is a fishtank-track --record file, its\n"
-    "  poses mapped as fishtank-track maps them by default. N frames a second, 1 to 50\n"
+    "  back, in S seconds (default 6, at most 3600); TRACE is a fishtank-track --record\n"
+    "  file, its poses drawn as recorded (before fishtank-track's smoothing) and mapped\n"
+    "  with fishtank-track's default distance and gain. N frames a second, 1 to 50\n"
     "  (default 10).\n";
 
 constexpr int mostFrames = 3600;
@@ -83,7 +84,8 @@ Options parse(int argc, char** argv) {
                 readNumber("fishtank-render", arg, value, fits, "a whole number from 1 to 50"));
         } else if (arg == "--seconds") {
             auto fits = [](double n) { return n > 0 && n <= mostFrames; };
-            options.seconds = readNumber("fishtank-render", arg, value, fits, "a number above 0");
+            options.seconds =
+                readNumber("fishtank-render", arg, value, fits, "a number above 0, at most 3600");
         } else {
             if (*value == '\0') fail("-o needs a file name");
             options.output = value;
@@ -121,16 +123,19 @@ std::vector<Head> headPath(const Options& options) {
         return path;
     }
     std::string error;
-    std::vector<TracedPose> trace = readPoseTrace(options.animate, error);
-    if (trace.empty()) fail(error);
-    double length = trace.back().time - trace.front().time;
+    PoseTrace read = readPoseTrace(options.animate, error);
+    if (read.poses.empty()) fail(error);
+    for (const std::string& note : read.notes)
+        std::fprintf(stderr, "fishtank-render: %s\n", note.c_str());
+    const std::vector<TracedPose>& trace = read.poses;
+    double length = trace.back().time;
     if (length * fps + 1 > mostFrames)
         fail("the trace lasts " + std::to_string(length) + " s: more than 3600 frames at " +
              std::to_string(options.framesPerSecond) + " a second");
     HeadMapping mapping;
     std::size_t latest = 0;
     for (int k = 0; k <= static_cast<int>(length * fps); ++k) {
-        double at = trace.front().time + k / fps;
+        double at = k / fps;
         while (latest + 1 < trace.size() && trace[latest + 1].time <= at) ++latest;
         Head head{};
         mapping.headFor(trace[latest].pose, head.x, head.y, head.z);

@@ -16,11 +16,12 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ "$(basename "$deb")" = "fishtank_${version}_amd64.deb" ] || fail "package named $(basename "$deb")"
 
 dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' > "$work/files"
-for f in /usr/bin/fishtank /usr/bin/fishtank-track /usr/bin/fishtank-render \
+for f in /usr/bin/fishtank /usr/bin/fishtank-track /usr/bin/fishtank-render /usr/bin/fishtank-pose-send \
          /usr/share/fishtank/teapot10.stl /usr/share/applications/fishtank.desktop \
          /usr/share/icons/hicolor/48x48/apps/fishtank.png /usr/share/icons/hicolor/128x128/apps/fishtank.png \
          /usr/share/icons/hicolor/256x256/apps/fishtank.png /usr/share/man/man1/fishtank.1.gz \
          /usr/share/man/man1/fishtank-track.1.gz /usr/share/man/man1/fishtank-render.1.gz \
+         /usr/share/man/man1/fishtank-pose-send.1.gz \
          /usr/share/doc/fishtank/copyright /usr/share/doc/fishtank/changelog.gz; do
     grep -qx "$f" "$work/files" || fail "$f not in the package"
 done
@@ -44,6 +45,7 @@ pngtopnm "$work/frame.png" > "$work/frame.ppm" && "$check" "$work/frame.ppm" tun
 
 lintian --fail-on error --suppress-tags-from-file /dev/null "$deb" > "$work/lintian" 2>&1 || { cat "$work/lintian"; fail "lintian reports errors"; }
 sed 's/^/lintian: /' "$work/lintian"
+! grep -E "hardening-no-(bindnow|fortify-functions|relro|pie)" "$work/lintian" || fail "binaries are not hardened"
 desktop-file-validate "$work/root/usr/share/applications/fishtank.desktop" || fail "desktop entry invalid"
 for page in "$source"/docs/man/*.1; do
     mandoc -Tlint -W warning "$page" || fail "$page has lint"

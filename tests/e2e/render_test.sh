@@ -99,7 +99,7 @@ printf 't,x,y,z,yaw,pitch,roll\n10.0,0,0,0,0,0,0\n10.5,30,0,0,0,0,0\n11.0,0,0,60
 printf 't,x,y,z,yaw,pitch,roll\n' > "$work/empty.csv"
 printf '1,2,3\n' > "$work/short.csv"
 printf '0,0,0,0,0,0,0\n1,0,0,nan,0,0,0\n' > "$work/nan.csv"
-printf '0,0,0,0,0,0,0\n9999,0,0,0,0,0,0\n' > "$work/long.csv"
+seq 0 4 400 | sed 's/$/,0,0,0,0,0,0/' > "$work/long.csv"  # 400 s: 4001 frames at 10 a second
 for args in "--animate $work/missing.csv" "--animate $work/empty.csv" "--animate $work/short.csv" \
             "--animate $work/nan.csv" "--animate $work/long.csv" "--animate orbit --fps 0" \
             "--animate orbit --fps 500" "--animate orbit --seconds 1e9" \

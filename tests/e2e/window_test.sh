@@ -17,17 +17,6 @@ start() {
     wait_for 60 has_lines "prepare OpenGL." 1 || fail "no set-up line"
     xdotool windowfocus --sync "$window"
 }
-# ends_with_status_0 ACTION: the process ends, with status 0, soon after ACTION.
-ends_with_status_0() {
-    local started=$(date +%s.%N)
-    "$@"
-    wait_for 20 bash -c "! kill -0 $pid 2>/dev/null" || fail "still running after $*"
-    wait "$pid"; local status=$?
-    pid=
-    local took=$(awk "BEGIN { printf \"%.2f\", $(date +%s.%N) - $started }")
-    [ "$status" -eq 0 ] || fail "exit status $status after $*"
-    echo "ok: ended with status 0, ${took}s after $*"
-}
 
 start
 [ "$(head -2 "$work/out")" = $'app launch\nprepare OpenGL.' ] || fail "start-up lines out of order"
