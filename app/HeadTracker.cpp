@@ -1,8 +1,10 @@
 #include "app/HeadTracker.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/ArController.h"
 #include "model/PoseTrace.h"
@@ -16,23 +18,31 @@ constexpr double lostAfter = 0.5;  // seconds without a pose
 constexpr int mostPerWake = 1024;  // datagrams read per wake-up at most
 }  // namespace
 
-HeadTracker::HeadTracker(std::unique_ptr<UdpSocket> socket, const TrackingSettings& settings,
-                         RecordFile* record)
+HeadTracker::HeadTracker(std::unique_ptr<UdpSocket> socket, std::unique_ptr<CameraTracker> camera,
+                         const TrackingSettings& settings, RecordFile* record)
     : socket(std::move(socket)),
+      camera(std::move(camera)),
       settings(settings),
       record(record),
-      xFilter(settings.minCutoff, settings.beta),
-      yFilter(settings.minCutoff, settings.beta),
-      zFilter(settings.minCutoff, settings.beta) {}
+      xFilter(settings.sideways.minCutoff, settings.sideways.beta),
+      yFilter(settings.sideways.minCutoff, settings.sideways.beta),
+      zFilter(settings.distance.minCutoff, settings.distance.beta) {}
 
 void HeadTracker::awakeFromNib() {
     // Said once the window exists: a program that cannot start announces nothing.
-    std::fprintf(stderr, "fishtank-track: listening on %s:%d\n", socket->address().c_str(),
-                 socket->port());
+    if (socket) {
+        std::fprintf(stderr, "fishtank-track: listening on %s:%d\n", socket->address().c_str(),
+                     socket->port());
+        addDescriptorSource(socket->descriptor(), [this] { receivePoses(); });
+    }
+    if (camera) {
+        std::fprintf(stderr, "fishtank-track: %s\n", camera->description().c_str());
+        addDescriptorSource(camera->descriptor(), [this] { receiveCameraPose(); });
+        camera->start();
+    }
     // Each run's poses follow a header line of their own: their times restart.
     if (record && record->begin(std::string(poseTraceHeader) + "\n") == RecordFile::Append::failed)
         stopRecording();
-    addSocketSource(socket->descriptor(), [this] { receivePoses(); });
     Timer::scheduledTimerWithTimeInterval(
         0.1, [this] { watch(); }, true);
 }
@@ -47,41 +57,90 @@ void HeadTracker::receivePoses() {
         long length = socket->receive(datagram, sizeof datagram);
         if (length < 0) break;
         HeadPose pose;
-        switch (readPoseDatagram(datagram, static_cast<std::size_t>(length), pose)) {
-            case PoseDatagram::accepted:
-                newest = pose;
-                arrival = monotonicSeconds();
-                received = true;
-                recordPose(arrival, pose);
-                break;
-            case PoseDatagram::wrongSize:
-                ++wrongSize;
-                break;
-            case PoseDatagram::notFinite:
-                ++notFinite;
-                break;
-            case PoseDatagram::outOfRange:
-                ++outOfRange;
-                break;
+        PoseDatagram read = readPoseDatagram(datagram, static_cast<std::size_t>(length), pose);
+        if (read != PoseDatagram::accepted) {
+            countDropped(read);
+            continue;
         }
+        newest = pose;
+        arrival = monotonicSeconds();
+        received = true;
+        recordPose(arrival, pose);
     }
-    if (!received || !oglView || !controller) return;
+    if (received) drawPose(newest, arrival);
+}
 
+void HeadTracker::receiveCameraPose() {
+    CameraPose taken;
+    if (!camera->takePose(taken)) return;
+    PoseDatagram check = checkPose(taken.pose);
+    if (check != PoseDatagram::accepted) return countDropped(check);
+    double arrival = monotonicSeconds();
+    recordPose(arrival, taken.pose);
+    drawPose(taken.pose, arrival);
+    // From the frame (and, where the camera stamps it, the exposure) to the picture drawn
+    // from it having been swapped to the screen.
+    double swapped = monotonicSeconds();
+    frameToPhoton.add(swapped - taken.readTime);
+    if (std::isfinite(taken.exposureStart)) exposureToPhoton.add(swapped - taken.exposureStart);
+}
+
+void HeadTracker::drawPose(const HeadPose& pose, double arrival) {
+    if (!oglView || !controller) return;
     lastPoseTime = arrival;
     if (!tracking) {
         tracking = true;
         std::fputs("fishtank-track: tracking\n", stderr);
     }
-    HeadPose smoothed = newest;
+    HeadPose smoothed = pose;
     if (settings.smooth) {
-        smoothed.x = xFilter.filter(newest.x, arrival);
-        smoothed.y = yFilter.filter(newest.y, arrival);
-        smoothed.z = zFilter.filter(newest.z, arrival);
+        smoothed.x = xFilter.filter(pose.x, arrival);
+        smoothed.y = yFilter.filter(pose.y, arrival);
+        smoothed.z = zFilter.filter(pose.z, arrival);
     }
     float x, y, z;
     settings.mapping.headFor(smoothed, x, y, z);
     oglView->placeHead(x, y, z);
     controller->track(false);
+}
+
+void HeadTracker::countDropped(PoseDatagram reason) {
+    switch (reason) {
+        case PoseDatagram::accepted:
+            break;
+        case PoseDatagram::wrongSize:
+            ++wrongSize;
+            break;
+        case PoseDatagram::notFinite:
+            ++notFinite;
+            break;
+        case PoseDatagram::outOfRange:
+            ++outOfRange;
+            break;
+    }
+}
+
+void HeadTracker::recentre() {
+    if (camera) camera->recentre();
+}
+
+void HeadTracker::finish() {
+    if (!camera) return;
+    camera->stop();
+    if (frameToPhoton.count() == 0) return;
+    auto ms = [](const Durations& d, double q) { return d.quantile(q) * 1000.0; };
+    std::string exposure = "; the source stamps no exposure times";
+    if (exposureToPhoton.count() > 0) {
+        char text[96];
+        std::snprintf(text, sizeof text, "; from the start of exposure %.1f ms median",
+                      ms(exposureToPhoton, 0.5));
+        exposure = text;
+    }
+    std::fprintf(stderr,
+                 "fishtank-track: camera: %zu poses drawn, from frame to photon %.1f ms median, "
+                 "%.1f ms p99%s\n",
+                 frameToPhoton.count(), ms(frameToPhoton, 0.5), ms(frameToPhoton, 0.99),
+                 exposure.c_str());
 }
 
 void HeadTracker::watch() {
@@ -102,9 +161,10 @@ void HeadTracker::watch() {
     long dropped = wrongSize + notFinite + outOfRange;
     if (dropped > 0 && now - lastDropReport >= 1.0) {
         std::fprintf(stderr,
-                     "fishtank-track: dropped %ld datagrams (%ld wrong size, %ld not finite, "
+                     "fishtank-track: dropped %ld %s (%ld wrong size, %ld not finite, "
                      "%ld out of range)\n",
-                     dropped, wrongSize, notFinite, outOfRange);
+                     dropped, socket ? "datagrams" : "camera poses", wrongSize, notFinite,
+                     outOfRange);
         wrongSize = notFinite = outOfRange = 0;
         lastDropReport = now;
     }

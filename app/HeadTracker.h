@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "app/CameraTracker.h"
+#include "model/Durations.h"
 #include "model/HeadPose.h"
 #include "model/OneEuroFilter.h"
 #include "platform/Application.h"
@@ -11,42 +13,65 @@
 class ArController;
 class HeadTrackedView;
 
+// One Euro filter settings for one axis.
+struct Smoothing {
+    double minCutoff;  // Hz
+    double beta;       // Hz per cm/s
+};
+
 struct TrackingSettings {
     HeadMapping mapping;
     bool smooth = true;
-    // The filter's defaults: on a still head with 0.5 cm of jitter at 250 poses a second
-    // they leave under a fifth of it, and follow a 10 cm step to 90 % in under 40 ms.
-    double minCutoff = 1.0;  // Hz
-    double beta = 0.05;      // Hz per cm/s
+    // The defaults for a tracker's datagrams: on a still head with 0.5 cm of jitter at 250
+    // poses a second they leave under a fifth of it, and follow a 10 cm step to 90 % in
+    // under 40 ms.
+    Smoothing sideways{1.0, 0.05};  // x and y
+    Smoothing distance{1.0, 0.05};  // z
 };
 
-// Drives the view's head from the poses of a head tracker: each datagram that arrives is
-// read on the main thread as the run loop finds the socket readable; the newest valid pose
-// of those waiting is smoothed, mapped to the head and drawn at once, through the
-// controller's tick. Without poses for half a second the head is let go, and the keys
-// move it again. Tells stderr when tracking starts and stops and, at most once a second,
-// how many datagrams it dropped and how many poses the record could not take at once.
+// The camera's defaults: its poses come 30 times a second, and the distance, read from
+// the face's size, is far noisier than the sideways place.
+constexpr Smoothing cameraSideways{1.5, 0.1};
+constexpr Smoothing cameraDistance{0.5, 0.05};
+
+// Drives the view's head from the poses of a head tracker, on the main thread: datagrams
+// are read as the run loop finds the socket readable, a camera's poses are taken as the
+// run loop finds its wake-up readable. The newest valid pose of those waiting is smoothed,
+// mapped to the head and drawn at once, through the controller's tick. Without poses for
+// half a second the head is let go, and the keys move it again. Tells stderr when tracking
+// starts and stops and, at most once a second, how many poses it dropped and how many the
+// record could not take at once.
 class HeadTracker : public ObjectController {
   public:
+    // Poses from a tracker's datagrams on `socket`, or from `camera`: one of the two.
     // `record`, when not null, receives every accepted pose as a line of a pose trace.
-    HeadTracker(std::unique_ptr<UdpSocket> socket, const TrackingSettings& settings,
-                RecordFile* record);
+    HeadTracker(std::unique_ptr<UdpSocket> socket, std::unique_ptr<CameraTracker> camera,
+                const TrackingSettings& settings, RecordFile* record);
 
     void awakeFromNib() override;
     void receivePoses();
-    // Notices lost tracking and reports dropped datagrams; runs ten times a second.
+    void receiveCameraPose();
+    // Notices lost tracking and reports drops; runs ten times a second.
     void watch();
+    // The recentring key: the camera takes the face's place now as the neutral one.
+    void recentre();
+    // Before the program ends: stops the camera and tells how long its frames took from
+    // being read to being on the screen.
+    void finish();
 
     // Outlets, connected by the interface description.
     HeadTrackedView* oglView = nullptr;
     ArController* controller = nullptr;
 
   private:
+    void drawPose(const HeadPose& pose, double arrival);
+    void countDropped(PoseDatagram reason);
     void recordPose(double arrival, const HeadPose& pose);
     void stopRecording();  // after a failed write, saying why (errno)
     void resetFilters();
 
     std::unique_ptr<UdpSocket> socket;
+    std::unique_ptr<CameraTracker> camera;
     TrackingSettings settings;
     RecordFile* record;  // null once recording stopped
     OneEuroFilter xFilter, yFilter, zFilter;
@@ -54,5 +79,6 @@ class HeadTracker : public ObjectController {
     double lastPoseTime = 0.0;
     double lastDropReport = 0.0, lastRecordReport = 0.0;
     long wrongSize = 0, notFinite = 0, outOfRange = 0;
-    long notRecorded = 0;  // poses the record could not take without waiting
+    long notRecorded = 0;                       // poses the record could not take without waiting
+    Durations frameToPhoton, exposureToPhoton;  // camera poses, seconds
 };

@@ -1,11 +1,8 @@
 #include "app/MainInterface.h"
 
 #include "app/ArController.h"
-#include "app/HeadTracker.h"
-#include "view/HeadTrackedView.h"
 #include "view/OpGlView.h"
 
-namespace {
 Interface loadInterfaceAround(std::unique_ptr<OpGlView> view) {
     auto window = std::make_unique<Window>("Fishtank", 720, 720);
     auto controller = std::make_unique<ArController>();
@@ -18,17 +15,7 @@ Interface loadInterfaceAround(std::unique_ptr<OpGlView> view) {
     interface.objects.push_back(std::move(controller));
     return interface;
 }
-}  // namespace
 
 Interface loadMainInterface() {
     return loadInterfaceAround(std::make_unique<OpGlView>());
-}
-
-Interface loadTrackedInterface(std::unique_ptr<HeadTracker> tracker) {
-    auto view = std::make_unique<HeadTrackedView>();
-    tracker->oglView = view.get();
-    Interface interface = loadInterfaceAround(std::move(view));
-    tracker->controller = static_cast<ArController*>(interface.objects.front().get());
-    interface.objects.push_back(std::move(tracker));
-    return interface;
 }

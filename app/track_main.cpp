@@ -1,5 +1,6 @@
-// fishtank-track: the Fishtank window with its head driven by a head tracker that sends
-// opentrack's "UDP over network" poses. Without poses it behaves as fishtank does.
+// fishtank-track: the Fishtank window with its head driven by a head tracker: one that
+// sends opentrack's "UDP over network" poses, or the computer's own camera. Without poses
+// it behaves as fishtank does.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,33 +9,53 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/CameraCheck.h"
 #include "app/CommandLine.h"
 #include "app/HeadTracker.h"
-#include "app/MainInterface.h"
+#include "app/TrackedInterface.h"
 
 namespace {
 const char usage[] =
-    "usage: fishtank-track [--port N] [--listen ADDR] [--distance CM] [--gain G]\n"
-    "                      [--invert AXES] [--smooth MIN_CUTOFF,BETA | --smooth off]\n"
-    "                      [--record FILE] [--help] [--version]\n"
-    "  Shows the Fishtank tunnel from the head position a head tracker sends as\n"
-    "  opentrack \"UDP over network\" poses (48-byte datagrams of six doubles).\n"
+    "usage: fishtank-track [--port N] [--listen ADDR] [options]\n"
+    "       fishtank-track --camera [SOURCE] [--camera-fov DEG] [options]\n"
+    "       fishtank-track --camera [SOURCE] --camera-check PICTURE.png\n"
+    "  options: [--distance CM] [--gain G] [--invert AXES] [--fullscreen]\n"
+    "           [--smooth MIN_CUTOFF,BETA | --smooth off] [--record FILE]\n"
+    "  Shows the Fishtank tunnel from the head position that a head tracker sends as\n"
+    "  opentrack \"UDP over network\" poses (48-byte datagrams of six doubles), or that\n"
+    "  the camera sees.\n"
     "  --port N        UDP port to listen on (default 4242; 0 picks a free one)\n"
     "  --listen ADDR   IPv4 address to listen on (default 127.0.0.1, this machine only;\n"
     "                  0.0.0.0 accepts poses from any machine that can reach this one)\n"
+    "  --camera [SOURCE]  follows your face in a camera's pictures instead: a V4L2\n"
+    "                  device (default /dev/video0) or a video file or image sequence,\n"
+    "                  played at its own rate; no UDP port is opened\n"
+    "  --camera-fov DEG  the camera's horizontal field of view, 20 to 170 (default 60)\n"
+    "  --camera-check PICTURE.png  checks the set-up without a window: two seconds of\n"
+    "                  pictures, their rate and cost, the face, and the last picture\n"
+    "                  with the face marked; status 0 with a face, 1 without\n"
     "  --distance CM   viewing distance at the neutral pose, 1 to 10000 (default 60)\n"
     "  --gain G        scales sideways and vertical motion, above 0 to 100 (default 1)\n"
     "  --invert AXES   flips any of x, y, z, comma-separated (+x right, +y up,\n"
     "                  +z away from the screen)\n"
     "  --smooth MIN_CUTOFF,BETA  One Euro filter: cutoff in Hz when still, and its rise\n"
-    "                  per cm/s of motion (default 1,0.05); off passes poses through\n"
+    "                  per cm/s of motion (default 1,0.05; the camera's: x and y 1.5,0.1,\n"
+    "                  z 0.5,0.05); off passes poses through\n"
+    "  --fullscreen    starts full screen (the f key toggles it)\n"
     "  --record FILE   appends every accepted pose as a CSV line t,x,y,z,yaw,pitch,roll\n"
     "                  (t: arrival, monotonic seconds)\n"
-    "  The keys w a s d q e move the head while no tracker sends; Ctrl+Q quits.\n";
+    "  The keys w a s d q e move the head while no tracker sends; c takes the face's\n"
+    "  place as neutral (camera); f toggles full screen; Ctrl+Q quits.\n";
 
 struct Options {
     std::string listen = "127.0.0.1";
     int port = 4242;
+    bool portGiven = false;
+    std::string camera;  // the camera's source; empty: poses come as datagrams
+    double fieldOfView = 60.0;
+    std::string checkPicture;  // the set-up check's picture; empty: the window
+    bool fullScreen = false;
+    bool smoothingGiven = false;
     std::string record;
     TrackingSettings settings;
 };
@@ -48,15 +69,35 @@ Options parse(int argc, char** argv) {
     HeadMapping& mapping = options.settings.mapping;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        const char* value = optionValue(
-            "fishtank-track", usage, argc, argv, i,
-            {"--port", "--listen", "--distance", "--gain", "--invert", "--smooth", "--record"});
+        if (arg == "--camera") {
+            // SOURCE is optional: the next argument, unless it is an option.
+            bool sourceGiven = i + 1 < argc && argv[i + 1][0] != '-';
+            options.camera = sourceGiven ? argv[++i] : "/dev/video0";
+            if (options.camera.empty()) fail("--camera needs a device or a file");
+            continue;
+        }
+        if (arg == "--fullscreen") {
+            options.fullScreen = true;
+            continue;
+        }
+        const char* value = optionValue("fishtank-track", usage, argc, argv, i,
+                                        {"--port", "--listen", "--distance", "--gain", "--invert",
+                                         "--smooth", "--record", "--camera-fov", "--camera-check"});
         if (arg == "--port") {
             auto isPort = [](double n) { return n >= 0 && n <= 65535 && n == std::floor(n); };
             options.port = static_cast<int>(
                 readNumber("fishtank-track", arg, value, isPort, "a port, 0 to 65535"));
+            options.portGiven = true;
         } else if (arg == "--listen") {
             options.listen = value;
+            options.portGiven = true;
+        } else if (arg == "--camera-fov") {
+            auto fits = [](double n) { return n >= 20 && n <= 170; };
+            options.fieldOfView =
+                readNumber("fishtank-track", arg, value, fits, "degrees, 20 to 170");
+        } else if (arg == "--camera-check") {
+            if (*value == '\0') fail("--camera-check needs a file name for the picture");
+            options.checkPicture = value;
         } else if (arg == "--distance") {
             auto fits = [](double n) { return n >= 1 && n <= 10000; };
             mapping.distance =
@@ -84,6 +125,7 @@ Options parse(int argc, char** argv) {
                 start = end + 1;
             }
         } else if (arg == "--smooth") {
+            options.smoothingGiven = true;
             TrackingSettings& s = options.settings;
             double values[2];
             auto toDouble = [](const char* text, char** end) { return std::strtod(text, end); };
@@ -92,8 +134,7 @@ Options parse(int argc, char** argv) {
             } else if (readList(value, ',', values, 2, toDouble) && values[0] > 0 &&
                        values[0] <= 1000 && values[1] >= 0 && values[1] <= 1000) {
                 s.smooth = true;
-                s.minCutoff = values[0];
-                s.beta = values[1];
+                s.sideways = s.distance = {values[0], values[1]};
             } else {
                 fail(std::string("--smooth wants MIN_CUTOFF,BETA (cutoff above 0, beta 0 or "
                                  "more, each at most 1000) or off, not '") +
@@ -106,6 +147,13 @@ Options parse(int argc, char** argv) {
                 fail("--record wants a file name: standard output (-) has the program's own lines");
             options.record = value;
         }
+    }
+    if (!options.checkPicture.empty() && options.camera.empty()) options.camera = "/dev/video0";
+    if (!options.camera.empty() && options.portGiven)
+        fail("--port and --listen are for a tracker's datagrams; --camera opens no port");
+    if (!options.camera.empty() && !options.smoothingGiven) {
+        options.settings.sideways = cameraSideways;
+        options.settings.distance = cameraDistance;
     }
     return options;
 }
@@ -124,6 +172,20 @@ std::unique_ptr<RecordFile> openRecord(const std::string& path) {
 int main(int argc, char** argv) {
     ensureStandardStreamsOpen();
     Options options = parse(argc, argv);
+    std::unique_ptr<CameraTracker> camera;
+    if (!options.camera.empty()) {
+        std::unique_ptr<VideoSource> video;
+        try {
+            video = std::make_unique<VideoSource>(options.camera);
+            camera = std::make_unique<CameraTracker>(std::move(video), options.fieldOfView,
+                                                     options.settings.mapping.distance);
+        } catch (const std::runtime_error& e) {
+            std::fprintf(stderr, "fishtank-track: cannot open the camera %s: %s\n",
+                         options.camera.c_str(), e.what());
+            return 1;
+        }
+        if (!options.checkPicture.empty()) return checkCamera(*camera, options.checkPicture);
+    }
     std::unique_ptr<RecordFile> record = openRecord(options.record);
     // A program that cannot start leaves no record file it made behind.
     auto cannotStart = [&](int status) {
@@ -131,14 +193,17 @@ int main(int argc, char** argv) {
         return status;
     };
     std::unique_ptr<UdpSocket> socket;
-    try {
-        socket = std::make_unique<UdpSocket>(options.listen, options.port);
-    } catch (const std::runtime_error& e) {
-        std::fprintf(stderr, "fishtank-track: cannot listen on %s:%d: %s\n", options.listen.c_str(),
-                     options.port, e.what());
-        return cannotStart(1);
+    if (!camera) {
+        try {
+            socket = std::make_unique<UdpSocket>(options.listen, options.port);
+        } catch (const std::runtime_error& e) {
+            std::fprintf(stderr, "fishtank-track: cannot listen on %s:%d: %s\n",
+                         options.listen.c_str(), options.port, e.what());
+            return cannotStart(1);
+        }
     }
-    auto tracker = std::make_unique<HeadTracker>(std::move(socket), options.settings, record.get());
-    return cannotStart(
-        applicationMain(argc, argv, [&] { return loadTrackedInterface(std::move(tracker)); }));
+    auto tracker = std::make_unique<HeadTracker>(std::move(socket), std::move(camera),
+                                                 options.settings, record.get());
+    return cannotStart(applicationMain(
+        argc, argv, [&] { return loadTrackedInterface(std::move(tracker), options.fullScreen); }));
 }

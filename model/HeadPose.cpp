@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 
 namespace {
 constexpr std::size_t poseBytes = 48;
@@ -24,14 +25,19 @@ void writePoseDatagram(const HeadPose& pose, unsigned char (&bytes)[48]) {
 
 PoseDatagram readPoseDatagram(const unsigned char* bytes, std::size_t size, HeadPose& pose) {
     if (size != poseBytes) return PoseDatagram::wrongSize;
-    double values[6];
-    for (int i = 0; i < 6; ++i) {
-        values[i] = littleEndianDouble(bytes + 8 * i);
-        if (!std::isfinite(values[i])) return PoseDatagram::notFinite;
-    }
-    for (int i = 0; i < 3; ++i)
-        if (std::fabs(values[i]) > largestOffset) return PoseDatagram::outOfRange;
-    pose = {values[0], values[1], values[2], values[3], values[4], values[5]};
+    double v[6];
+    for (int i = 0; i < 6; ++i) v[i] = littleEndianDouble(bytes + 8 * i);
+    const HeadPose read{v[0], v[1], v[2], v[3], v[4], v[5]};
+    PoseDatagram result = checkPose(read);
+    if (result == PoseDatagram::accepted) pose = read;
+    return result;
+}
+
+PoseDatagram checkPose(const HeadPose& pose) {
+    for (double value : {pose.x, pose.y, pose.z, pose.yaw, pose.pitch, pose.roll})
+        if (!std::isfinite(value)) return PoseDatagram::notFinite;
+    for (double offset : {pose.x, pose.y, pose.z})
+        if (std::fabs(offset) > largestOffset) return PoseDatagram::outOfRange;
     return PoseDatagram::accepted;
 }
 

@@ -22,9 +22,13 @@ constexpr double largestOffset = 10000.0;
 // Writes `pose` as the 48 bytes of its datagram.
 void writePoseDatagram(const HeadPose& pose, unsigned char (&bytes)[48]);
 
-// Reads one datagram into `pose`; anything but 48 bytes of six finite doubles with
-// |x|, |y|, |z| within the largest offset is refused, and `pose` is left as it was.
+// Reads one datagram into `pose`; anything but 48 bytes of a pose that checkPose()
+// accepts is refused, and `pose` is left as it was.
 PoseDatagram readPoseDatagram(const unsigned char* bytes, std::size_t size, HeadPose& pose);
+
+// Whether a pose, from any source, is one of a head in front of a screen: six finite values
+// with |x|, |y|, |z| within the largest offset.
+PoseDatagram checkPose(const HeadPose& pose);
 
 // The view's head position (in the tunnel's units, distance 1 at the neutral pose) for a
 // pose seen by a user at `distance` centimetres from the screen: lateral offsets keep the

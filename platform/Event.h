@@ -8,13 +8,17 @@
 // A key or mouse event as the view receives it.
 class Event {
   public:
-    explicit Event(std::string characters = {}) : characters(std::move(characters)) {}
+    explicit Event(std::string characters = {}, bool repeat = false)
+        : characters(std::move(characters)), repeat(repeat) {}
 
     // The characters the key gives with no modifier applied but Shift.
     const std::string& charactersIgnoringModifiers() const { return characters; }
+    // Whether this key-down is the keyboard's auto-repeat of a key held down.
+    bool isARepeat() const { return repeat; }
 
   private:
     std::string characters;
+    bool repeat;
 };
 
 // Translates a GLFW key press to those characters: the key's character in the current

@@ -13,12 +13,12 @@
 #include "platform/Timer.h"
 
 namespace {
-struct SocketSource {
+struct DescriptorSource {
     int descriptor;
     std::function<void()> onReadable;
 };
-std::vector<SocketSource>& socketSources() {
-    static std::vector<SocketSource> sources;
+std::vector<DescriptorSource>& descriptorSources() {
+    static std::vector<DescriptorSource> sources;
     return sources;
 }
 
@@ -30,21 +30,21 @@ timespec durationOf(double seconds) {
 }
 }  // namespace
 
-void addSocketSource(int descriptor, std::function<void()> onReadable) {
-    socketSources().push_back({descriptor, std::move(onReadable)});
+void addDescriptorSource(int descriptor, std::function<void()> onReadable) {
+    descriptorSources().push_back({descriptor, std::move(onReadable)});
 }
 
-// The display connection and the sockets are watched together in one ppoll(), the way the
+// The display connection and the descriptors are watched together in one ppoll(), the way the
 // window system's own wait watches the display alone; ppoll() takes nanoseconds, so the
 // timers keep their pace.
 void runMainLoop() {
     Display* display = glfwGetX11Display();
-    auto& sources = socketSources();
+    auto& sources = descriptorSources();
     std::vector<pollfd> watched;
     for (;;) {
         Timer::fireDueTimers(monotonicSeconds());
         watched.assign(1, {ConnectionNumber(display), POLLIN, 0});
-        for (const SocketSource& s : sources) watched.push_back({s.descriptor, POLLIN, 0});
+        for (const DescriptorSource& s : sources) watched.push_back({s.descriptor, POLLIN, 0});
         // Events that Xlib has already read wait in its queue, where ppoll() cannot see
         // them: then only look, without sleeping.
         double wait = XPending(display) ? 0.0 : Timer::nextDeadline() - monotonicSeconds();

@@ -3,10 +3,11 @@
 #include <functional>
 
 // The main run loop: fires the timers that are due, then sleeps until the next timer
-// deadline, a window-system event or a watched socket becoming readable, whichever comes
-// first, and delivers what came. Everything runs on the main thread, one thing at a time.
+// deadline, a window-system event or a watched descriptor (a socket, another thread's
+// wake-up) becoming readable, whichever comes first, and delivers what came. Everything
+// runs on the main thread, one thing at a time.
 [[noreturn]] void runMainLoop();
 
 // Watches `descriptor` from the main run loop: whenever it is readable, the loop calls
 // `onReadable`, which should read what waits.
-void addSocketSource(int descriptor, std::function<void()> onReadable);
+void addDescriptorSource(int descriptor, std::function<void()> onReadable);

@@ -59,7 +59,31 @@ bool Window::makeFirstResponder(OpenGLView* candidate) {
 void Window::makeKeyAndOrderFront(const void* /*sender*/) {
     heldKeys.alreadyDown(keysDownNow());
     glfwShowWindow(handle);
+    shown = true;
+    if (fullScreen) {
+        fullScreen = false;
+        setFullScreen(true);
+    }
     glfwFocusWindow(handle);
+}
+
+void Window::setFullScreen(bool wanted) {
+    if (!shown || wanted == fullScreen) {
+        fullScreen = wanted;  // a window not yet shown goes full screen as it is shown
+        return;
+    }
+    GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+    const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
+    if (!mode) return;
+    if (wanted) {
+        glfwGetWindowPos(handle, &windowed[0], &windowed[1]);
+        glfwGetWindowSize(handle, &windowed[2], &windowed[3]);
+        glfwSetWindowMonitor(handle, monitor, 0, 0, mode->width, mode->height, mode->refreshRate);
+    } else {
+        glfwSetWindowMonitor(handle, nullptr, windowed[0], windowed[1], windowed[2], windowed[3],
+                             0);
+    }
+    fullScreen = wanted;
 }
 
 void Window::Context::makeCurrentContext() {
@@ -92,7 +116,7 @@ void Window::onKey(GLFWwindow* handle, int key, int scancode, int action, int mo
     if (action == GLFW_RELEASE)
         window.responder->keyUp(Event(*characters));
     else  // a press or an auto-repeat
-        window.responder->keyDown(Event(*characters));
+        window.responder->keyDown(Event(*characters, action == GLFW_REPEAT));
 }
 
 void Window::onMouseButton(GLFWwindow* handle, int /*button*/, int action, int /*mods*/) {

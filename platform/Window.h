@@ -24,6 +24,9 @@ class Window {
     bool makeFirstResponder(OpenGLView* responder);
     void makeKeyAndOrderFront(const void* sender);
     void setQuitAction(std::function<void()> action) { quitAction = std::move(action); }
+    // Covers the primary monitor, or goes back to the window's place and size.
+    void setFullScreen(bool fullScreen);
+    bool isFullScreen() const { return fullScreen; }
 
   private:
     class Context : public OpenGLContext {
@@ -51,4 +54,7 @@ class Window {
     OpenGLView* responder = nullptr;
     std::function<void()> quitAction;
     HeldKeys heldKeys;
+    bool shown = false;
+    bool fullScreen = false;
+    int windowed[4] = {};  // x, y, width, height before going full screen
 };

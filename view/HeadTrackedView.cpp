@@ -1,5 +1,7 @@
 #include "view/HeadTrackedView.h"
 
+#include "platform/Window.h"
+
 void HeadTrackedView::placeHead(float x, float y, float z) {
     if (!headTracked) clearDirectionFlags();  // keys held from before move nothing now
     headTracked = true;
@@ -11,6 +13,10 @@ void HeadTrackedView::placeHead(float x, float y, float z) {
 void HeadTrackedView::keyDown(const Event& event) {
     OpGlView::keyDown(event);
     if (headTracked) clearDirectionFlags();
+    if (event.isARepeat()) return;  // held down, a key acts once
+    const std::string& key = event.charactersIgnoringModifiers();
+    if (key == "f" && window()) window()->setFullScreen(!window()->isFullScreen());
+    if (key == "c" && recentreAction) recentreAction();
 }
 
 void HeadTrackedView::clearDirectionFlags() {

@@ -1,0 +1,90 @@
+#include "app/CameraCheck.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/CameraTracker.h"
+#include "camera/CheckPicture.h"
+#include "model/Durations.h"
+#include "platform/Date.h"
+
+namespace {
+constexpr double checkSeconds = 2.0;
+}
+
+int checkCamera(CameraTracker& camera, const std::string& picturePath) {
+    std::printf("%s\n", camera.description().c_str());
+    Durations following, wholeSearches, age;
+    CameraStep last;
+    long frames = 0;
+    const double start = monotonicSeconds();
+    while (monotonicSeconds() - start < checkSeconds) {
+        CameraStep step = camera.step([&](const CameraPose& pose) {
+            if (std::isfinite(pose.exposureStart)) age.add(monotonicSeconds() - pose.exposureStart);
+        });
+        if (step.read != VideoSource::Read::frame) {
+            std::printf("the camera stopped delivering pictures after %ld frames\n", frames);
+            break;
+        }
+        ++frames;
+        (step.wholeSearch ? wholeSearches : following).add(step.processing);
+        last = step;
+    }
+    double took = monotonicSeconds() - start;
+    auto ms = [](const Durations& d, double q) { return d.quantile(q) * 1000.0; };
+    std::printf("%ld frames in %.2f s: %.1f frames/s\n", frames, took, frames / took);
+    std::printf(
+        "a frame, from read to face: %.1f ms median, %.1f ms p99, %.1f ms at most "
+        "following the face; %zu searches of the whole picture, %.1f ms median\n",
+        ms(following, 0.5), ms(following, 0.99), ms(following, 1), wholeSearches.count(),
+        ms(wholeSearches, 0.5));
+    if (age.count() > 0)
+        std::printf(
+            "frames were %.1f ms old (median, %.1f ms p99) from the start of their "
+            "exposure when their pose was ready\n",
+            ms(age, 0.5), ms(age, 0.99));
+    else
+        std::printf(
+            "the source stamps no exposure times (a file has none): the frames' age "
+            "is not known\n");
+
+    char caption[160] = "no face";
+    if (last.faceFound) {
+        std::printf("face: %.0f pixels across at (%.1f, %.1f) in the picture\n", last.face.size,
+                    last.face.x, last.face.y);
+        if (const FacePoses* poses = camera.facePoses(); poses && poses->isCentred()) {
+            HeadPose neutral = poses->neutralPlace();
+            std::printf(
+                "neutral place: %+.1f cm across and %+.1f cm up from the camera, "
+                "taken to be %.0f cm away\n",
+                neutral.x, neutral.y, neutral.z);
+        }
+        if (last.posed) {
+            const HeadPose& p = last.pose.pose;
+            std::printf("head: x %+.2f cm, y %+.2f cm, z %+.2f cm from the neutral place\n", p.x,
+                        p.y, p.z);
+            std::snprintf(caption, sizeof caption, "head x %+.1f y %+.1f z %+.1f cm", p.x, p.y,
+                          p.z);
+        } else {
+            std::snprintf(caption, sizeof caption, "face found, being centred");
+        }
+    }
+    const VideoFrame& frame = camera.lastFrame();
+    if (frame.picture.pixels.empty() ||
+        !writeCheckPicture(picturePath, frame.picture, last.faceFound ? &last.face : nullptr,
+                           caption)) {
+        std::fprintf(stderr, "fishtank-track: cannot write %s: %s\n", picturePath.c_str(),
+                     errno ? std::strerror(errno) : "no picture");
+        return 1;
+    }
+    std::printf("wrote %s\n", picturePath.c_str());
+    if (!last.faceFound) {
+        std::printf(
+            "no face in the last picture: sit in front of the camera, facing it, "
+            "in good light\n");
+        return 1;
+    }
+    return 0;
+}

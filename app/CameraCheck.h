@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+class CameraTracker;
+
+// Checks a camera set-up without a window: follows the face for about two seconds, prints
+// on standard output what the camera delivers, how long a frame takes, how old frames are
+// when their pose is ready (where the camera stamps them) and where the face is, and
+// writes the last picture with the face marked to `picturePath`. Returns the exit status:
+// 0 with a face in the last picture, 1 without.
+int checkCamera(CameraTracker& camera, const std::string& picturePath);

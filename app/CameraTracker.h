@@ -1,0 +1,100 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "camera/FaceFinder.h"
+#include "camera/VideoSource.h"
+#include "model/FaceGeometry.h"
+#include "model/HeadPose.h"
+#include "platform/WakeUp.h"
+
+// A head pose measured in a camera picture.
+struct CameraPose {
+    HeadPose pose;         // offsets from the neutral place, cm; angles 0
+    double readTime;       // monotonic seconds, when its frame had been read
+    double exposureStart;  // its frame's exposure stamp; NaN when the source has none
+};
+
+// What one frame came to.
+struct CameraStep {
+    VideoSource::Read read = VideoSource::Read::frame;
+    bool faceFound = false;
+    FaceBox face;
+    bool posed = false;  // false while the face is being centred
+    CameraPose pose{};
+    bool wholeSearch = false;  // the face was searched for in the whole picture
+    double processing = 0.0;   // seconds, from the frame read to the face checked
+};
+
+// The computer's camera as a head tracker: reads the newest frame, finds the user's face
+// in it and turns the face's place into a head pose, as a tracker reports one.
+//
+// The hand-over: capture and detection take milliseconds a frame, so they run on a thread
+// of their own, and the main thread keeps its ticks and keys. Each pose goes into a
+// one-pose mailbox under a lock, replacing any that the main thread has not taken (the
+// newest wins, as with datagrams), and the thread makes a descriptor readable. The main
+// run loop watches that descriptor as it watches the tracker's socket: it wakes, clears
+// the descriptor, then takes the newest pose from the mailbox and draws it, all on the
+// main thread. Clearing before taking means that a pose left after the take wakes it
+// again. Nothing else is shared but the stop and recentre requests.
+//
+// On stderr, from its thread: the end of a file; a device that stops delivering pictures,
+// which is then tried again once a second, with its format line when it is back; a device
+// that delivers fewer than 20 frames a second after two seconds.
+class CameraTracker {
+  public:
+    CameraTracker(std::unique_ptr<VideoSource> source, double fieldOfView, double distance);
+    ~CameraTracker();
+    CameraTracker(const CameraTracker&) = delete;
+    CameraTracker& operator=(const CameraTracker&) = delete;
+
+    // "camera /dev/video0: 640x480 at 30 frames/s"
+    std::string description() const;
+
+    // Starts the capture thread; stop() asks it to end and waits for it a short while
+    // (not for a read that blocks, which ends with the process).
+    void start();
+    void stop();
+    // Readable when a pose waits; takePose() takes the newest, on the main thread.
+    int descriptor() const { return wakeUp.descriptor(); }
+    bool takePose(CameraPose& pose);
+    // Takes the face's next place as the neutral one; from any thread.
+    void recentre() { recentreWanted = true; }
+
+    // One frame: reads the newest, finds the face, gives its pose to `hand` at once (its
+    // checking costs no latency), then checks the face. The capture thread runs this over
+    // and over; the set-up check without a window calls it itself.
+    CameraStep step(const std::function<void(const CameraPose&)>& hand);
+    const VideoFrame& lastFrame() const { return frame; }
+    const FacePoses* facePoses() const { return poses ? &*poses : nullptr; }
+    bool isDevice() const { return source && source->isDevice(); }
+
+  private:
+    void run();
+    bool reopen();  // a device that stopped: tried once a second until it is back
+    bool stopRequested();
+
+    std::unique_ptr<VideoSource> source;
+    const std::string name;
+    const double fieldOfView, distance;
+    FaceFinder finder;
+    std::optional<FacePoses> poses;  // made for the pictures' size
+    VideoFrame frame;
+    std::atomic<bool> recentreWanted = false;
+
+    WakeUp wakeUp;
+    std::mutex mailboxLock;
+    std::optional<CameraPose> mailbox;
+
+    std::thread thread;
+    std::mutex stateLock;
+    std::condition_variable stateChanged;
+    bool stopping = false, finished = false;
+};

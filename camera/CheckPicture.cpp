@@ -1,0 +1,32 @@
+#include "camera/CheckPicture.h"
+
+#include <cstdio>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <vector>
+
+bool writeCheckPicture(const std::string& path, const GreyImage& picture, const FaceBox* face,
+                       const std::string& caption) {
+    const cv::Mat grey(picture.height, picture.width, CV_8U,
+                       const_cast<std::uint8_t*>(picture.pixels.data()));
+    cv::Mat colour;
+    cv::cvtColor(grey, colour, cv::COLOR_GRAY2BGR);
+    const cv::Scalar green(60, 220, 60);
+    if (face) {
+        cv::Point2d corner(face->x - face->size / 2, face->y - face->size / 2);
+        cv::rectangle(colour, cv::Rect2d(corner, cv::Size2d(face->size, face->size)), green, 2);
+        cv::drawMarker(colour, cv::Point2d(face->x, face->y), green, cv::MARKER_CROSS, 12, 2);
+    }
+    // The caption on a dark band along the top, scaled to the picture's width.
+    double scale = std::max(0.3, picture.width / 1400.0);
+    int band = static_cast<int>(28 * scale / 0.45) + 4;
+    cv::rectangle(colour, cv::Rect(0, 0, picture.width, band), cv::Scalar(0, 0, 0), cv::FILLED);
+    cv::putText(colour, caption, cv::Point(6, band - 8), cv::FONT_HERSHEY_SIMPLEX, scale, green, 1,
+                cv::LINE_AA);
+    std::vector<unsigned char> png;
+    if (!cv::imencode(".png", colour, png)) return false;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
+    return std::fclose(file) == 0 && written;
+}

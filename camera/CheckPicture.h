@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+#include "camera/VideoSource.h"
+#include "model/FaceGeometry.h"
+
+// Writes `picture` to `path` as a PNG, with the face's box (when `face` is not null) and
+// `caption` drawn on it. False, with errno set where there is one, when it cannot.
+bool writeCheckPicture(const std::string& path, const GreyImage& picture, const FaceBox* face,
+                       const std::string& caption);

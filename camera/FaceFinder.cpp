@@ -1,0 +1,216 @@
+#include "camera/FaceFinder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <opencv2/core.hpp>
+#include <opencv2/core/utils/logger.hpp>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/objdetect.hpp>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+constexpr int templateSize = 48;  // pixels across the face in the template
+constexpr int matchMargin = 6;    // pixels of the template's size searched either way
+constexpr int matchSizes = 3;     // sizes tried either side of the last one
+constexpr double matchSizeStep = 0.015;
+constexpr double weakestMatch = 0.6;   // below: no face found this picture
+constexpr double refreshBelow = 0.85;  // below, with the detector's word: a new template
+constexpr int giveUpAfter = 15;        // pictures without the detector's word
+constexpr int trustAfter = 3;          // pictures in a row the detector must find a new face in
+constexpr double searchWidth = 400;    // pixels across the whole picture is searched at
+
+double distance(const FaceBox& a, const FaceBox& b) {
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+// The square of `side` pixels around `centre` in which a face of `size` pixels is
+// `templateSize` across: the face's centre lands on the square's centre.
+cv::Mat sampleAround(const cv::Mat& picture, const FaceBox& centre, double size, int side) {
+    double k = templateSize / size;
+    double middle = (side - 1) / 2.0;
+    cv::Mat toSample =
+        (cv::Mat_<double>(2, 3) << k, 0, middle - k * centre.x, 0, k, middle - k * centre.y);
+    cv::Mat sample;
+    cv::warpAffine(picture, sample, toSample, {side, side}, cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+    return sample;
+}
+
+// The vertex of the parabola through (-1, a), (0, b), (1, c), when b is its peak.
+double peakOffset(double a, double b, double c) {
+    double curvature = a - 2 * b + c;
+    return curvature < 0 ? std::clamp(0.5 * (a - c) / curvature, -0.5, 0.5) : 0.0;
+}
+}  // namespace
+
+struct FaceFinder::State {
+    cv::CascadeClassifier detector;
+    bool following = false;
+    bool wholeSearch = false;
+    bool seenBefore = false;  // a face was followed once: the whole search prefers its place
+    FaceBox last;
+    double lastScore = 0.0;
+    int unconfirmed = 0;
+    int detections = 0;  // pictures in a row in which the detector found the face
+    cv::Size pictureSize;
+    cv::Mat faceTemplate;
+
+    // Faces the detector finds in `area` of the picture, shrunk by `shrink`, from `smallest`
+    // to `largest` pixels (of the picture), the sizes `step` apart.
+    std::vector<FaceBox> detect(const cv::Mat& picture, cv::Rect area, double shrink,
+                                double smallest, double largest, double step) {
+        std::vector<FaceBox> faces;
+        area &= cv::Rect({0, 0}, picture.size());
+        cv::Size shrunk(static_cast<int>(area.width * shrink),
+                        static_cast<int>(area.height * shrink));
+        double least = std::max<double>(detector.getOriginalWindowSize().width, smallest * shrink);
+        if (shrunk.width < least || shrunk.height < least) return faces;
+        cv::Mat small;
+        cv::resize(picture(area), small, shrunk, 0, 0, cv::INTER_AREA);
+        std::vector<cv::Rect> found;
+        int most = static_cast<int>(
+            std::min<double>(largest * shrink, std::min(shrunk.width, shrunk.height)));
+        if (most < least) return faces;
+        detector.detectMultiScale(small, found, step, 3, 0, {int(least), int(least)}, {most, most});
+        for (const cv::Rect& r : found)
+            faces.push_back({area.x + (r.x + r.width / 2.0) / shrink,
+                             area.y + (r.y + r.height / 2.0) / shrink, r.width / shrink});
+        return faces;
+    }
+
+    // The detector's face nearest `around`, in a window of twice its size, searched at
+    // sizes `step` apart with the face shrunk to where its least size is the detector's.
+    bool detectAround(const cv::Mat& picture, const FaceBox& around, double step, FaceBox& face) {
+        double s = around.size;
+        cv::Rect window(static_cast<int>(around.x - s), static_cast<int>(around.y - s),
+                        static_cast<int>(2 * s), static_cast<int>(2 * s));
+        double shrink = std::min(1.0, detector.getOriginalWindowSize().width / (0.8 * s));
+        std::vector<FaceBox> faces = detect(picture, window, shrink, 0.8 * s, 1.25 * s, step);
+        if (faces.empty()) return false;
+        face =
+            *std::min_element(faces.begin(), faces.end(), [&](const FaceBox& a, const FaceBox& b) {
+                return distance(a, around) < distance(b, around);
+            });
+        return true;
+    }
+
+    void takeTemplate(const cv::Mat& picture, const FaceBox& face) {
+        cv::GaussianBlur(sampleAround(picture, face, face.size, templateSize), faceTemplate, {3, 3},
+                         0);
+        last = face;
+    }
+
+    // The template's best match around the last face, and its score.
+    FaceBox match(const cv::Mat& picture, double& score) {
+        const int side = templateSize + 2 * matchMargin;
+        double best[2 * matchSizes + 1];
+        cv::Mat maps[2 * matchSizes + 1];
+        int bestSize = 0;
+        cv::Point bestAt;
+        for (int k = -matchSizes; k <= matchSizes; ++k) {
+            cv::Mat sample = sampleAround(picture, last, last.size * (1 + matchSizeStep * k), side);
+            cv::Mat& map = maps[k + matchSizes];
+            cv::matchTemplate(sample, faceTemplate, map, cv::TM_CCOEFF_NORMED);
+            cv::Point at;
+            cv::minMaxLoc(map, nullptr, &best[k + matchSizes], nullptr, &at);
+            if (k == -matchSizes || best[k + matchSizes] > best[bestSize + matchSizes]) {
+                bestSize = k;
+                bestAt = at;
+            }
+        }
+        int i = bestSize + matchSizes;
+        score = best[i];
+        double sizeOffset =
+            i > 0 && i < 2 * matchSizes ? peakOffset(best[i - 1], best[i], best[i + 1]) : 0;
+        const cv::Mat& map = maps[i];
+        auto at = [&](int x, int y) { return static_cast<double>(map.at<float>(y, x)); };
+        double dx = bestAt.x > 0 && bestAt.x < map.cols - 1
+                        ? peakOffset(at(bestAt.x - 1, bestAt.y), at(bestAt.x, bestAt.y),
+                                     at(bestAt.x + 1, bestAt.y))
+                        : 0;
+        double dy = bestAt.y > 0 && bestAt.y < map.rows - 1
+                        ? peakOffset(at(bestAt.x, bestAt.y - 1), at(bestAt.x, bestAt.y),
+                                     at(bestAt.x, bestAt.y + 1))
+                        : 0;
+        // A shift in the sample is one of size / templateSize pixels in the picture.
+        double perPixel = last.size * (1 + matchSizeStep * bestSize) / templateSize;
+        FaceBox face;
+        face.x = last.x + (bestAt.x + dx - matchMargin) * perPixel;
+        face.y = last.y + (bestAt.y + dy - matchMargin) * perPixel;
+        face.size = last.size * (1 + matchSizeStep * (bestSize + sizeOffset));
+        return face;
+    }
+};
+
+FaceFinder::FaceFinder() : state(std::make_unique<State>()) {
+    cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+    cv::setNumThreads(0);  // all of it on the calling thread: one core, as measured
+    if (!state->detector.load(modelPath))
+        throw std::runtime_error(std::string("the face detector's model ") + modelPath +
+                                 " is missing (it comes with Debian's opencv-data)");
+}
+
+FaceFinder::~FaceFinder() = default;
+
+bool FaceFinder::find(const GreyImage& grey, FaceBox& face) {
+    State& s = *state;
+    const cv::Mat picture(grey.height, grey.width, CV_8U,
+                          const_cast<std::uint8_t*>(grey.pixels.data()));
+    if (picture.size() != s.pictureSize) {
+        s.pictureSize = picture.size();
+        s.following = s.seenBefore = false;
+    }
+    s.wholeSearch = !s.following;
+    if (s.following) {
+        FaceBox matched = s.match(picture, s.lastScore);
+        if (s.lastScore < weakestMatch) return false;
+        s.last = matched;
+        if (s.detections < trustAfter) return false;  // not yet told from a face-like thing
+        face = matched;
+        return true;
+    }
+    double shrink = std::min(1.0, searchWidth / grey.width);
+    std::vector<FaceBox> faces =
+        s.detect(picture, {0, 0, grey.width, grey.height}, shrink, 0, 1e9, 1.2);
+    if (faces.empty()) return false;
+    auto nearer = [&](const FaceBox& a, const FaceBox& b) {
+        return distance(a, s.last) < distance(b, s.last);
+    };
+    auto larger = [](const FaceBox& a, const FaceBox& b) { return a.size < b.size; };
+    FaceBox found = s.seenBefore ? *std::min_element(faces.begin(), faces.end(), nearer)
+                                 : *std::max_element(faces.begin(), faces.end(), larger);
+    FaceBox finer;
+    if (s.detectAround(picture, found, 1.02, finer)) found = finer;
+    s.takeTemplate(picture, found);
+    s.following = s.seenBefore = true;
+    s.lastScore = 1.0;
+    s.unconfirmed = 0;
+    s.detections = 1;
+    return false;  // a face once it is found in the next pictures too
+}
+
+void FaceFinder::confirm(const GreyImage& grey) {
+    State& s = *state;
+    if (!s.following || s.wholeSearch) return;  // a face just found was found by the detector
+    const cv::Mat picture(grey.height, grey.width, CV_8U,
+                          const_cast<std::uint8_t*>(grey.pixels.data()));
+    FaceBox detected;
+    if (!s.detectAround(picture, s.last, 1.1, detected)) {
+        bool trusted = s.detections >= trustAfter;
+        s.detections = trusted ? s.detections : 0;
+        if (!trusted || ++s.unconfirmed >= giveUpAfter) s.following = false;
+        return;
+    }
+    s.unconfirmed = 0;
+    ++s.detections;
+    bool drifted = distance(detected, s.last) > 0.2 * s.last.size ||
+                   std::fabs(detected.size / s.last.size - 1) > 0.2;
+    if (s.lastScore < weakestMatch || drifted)
+        s.takeTemplate(picture, detected);  // lost by the match, or off the face: start there
+    else if (s.lastScore < refreshBelow)
+        s.takeTemplate(picture, s.last);
+}
+
+bool FaceFinder::searchedWholePicture() const {
+    return state->wholeSearch;
+}

@@ -1,0 +1,91 @@
+#!/bin/bash
+# The camera as the head tracker of the tracked program (run under with-xvfb.sh), fed
+# synthetic videos of a real face (this machine has no camera): the set-up check, the
+# tracking line, the picture at a known head position, the end of a file with the keys
+# working after, a video without a face, sources that cannot be used, and Ctrl+Q while
+# the camera runs and while its read blocks.
+#   camera_test.sh FISHTANK-TRACK FACE-VIDEO SCREENSHOT-CHECK SOURCE-DIR
+set -u
+track=$1 face_video=$2 check=$3 source=$4
+source "$source/scripts/display.sh"  # wait_for_window, start_work
+source "$source/tests/e2e/window_helpers.sh"
+start_work
+feeder=
+trap '[ -n "$pid" ] && kill "$pid"; [ -n "$feeder" ] && kill "$feeder"; rm -rf "$work"' EXIT
+cd "$work"
+said() { grep -c -x -F -- "$1" "$work/err"; }
+start() {
+    "$track" "$@" > "$work/out" 2> "$work/err" &
+    pid=$!
+    wait_for_window Fishtank "$pid" || fail "no window appeared"
+    xdotool windowfocus --sync "$window"
+}
+# The head 12 cm to the user's right of the neutral place, 60 cm away: (0.2, 0, 1).
+at_twelve_cm() { picture_is frame9 0.08 0.28 -0.1 0.1; }
+
+"$face_video" move.avi 320x240 5 move && "$face_video" none.avi 320x240 8 none ||
+    fail "cannot make the test videos"
+head -c 30000 move.avi > cut.avi
+echo "not a video" > text.avi
+
+# Sources that cannot be used: one line naming the source and why, status 1.
+for case in "missing.avi:no such file" "text.avi:not a video" "/dev/video99:no such device" \
+            ".:a folder, not a video"; do
+    file=${case%%:*} reason=${case#*:}
+    timeout 20 "$track" --camera "$file" > out 2> err
+    status=$?
+    [ "$status" -eq 1 ] && [ "$(wc -l < err)" -eq 1 ] &&
+        grep -q "^fishtank-track: cannot open the camera $file: $reason" err ||
+        fail "--camera $file: status $status, $(cat err)"
+done
+timeout 20 "$track" --camera move.avi --port 4242 2> err
+[ $? -eq 2 ] || fail "--camera with --port: $(cat err)"
+echo "ok: sources that cannot be used are named, with the reason"
+
+# The set-up check: the face, its place and a picture; without a face, status 1.
+timeout 30 "$track" --camera move.avi --camera-check check.png > check.out 2> err ||
+    fail "the check with a face: $(cat check.out err)"
+grep -q "^face: " check.out && grep -q "frames/s" check.out && pngtopnm check.png > /dev/null ||
+    fail "the check says too little: $(cat check.out)"
+timeout 30 "$track" --camera none.avi --camera-check none.png > none.out 2> err
+[ $? -eq 1 ] && grep -q "no face" none.out || fail "the check without a face: $(cat none.out err)"
+timeout 30 "$track" --camera cut.avi --camera-check cut.png > cut.out 2> err
+[ $? -le 1 ] && grep -q "stopped delivering" cut.out || fail "the check of a cut file: $(cat cut.out err)"
+echo "ok: the set-up check finds the face, and says when there is none"
+
+# Following the face: the tracking line, the picture from the head's place, no UDP port.
+start --camera move.avi
+wait_for 30 grep -q "^fishtank-track: tracking$" err || fail "no tracking line"
+grep -q "^fishtank-track: camera move.avi: 320x240 at 30 frames/s$" err || fail "no camera line"
+wait_for 30 at_twelve_cm || fail "the head 12 cm to the right: $(cat "$work/check")"
+sockets=$(find /proc/$pid/fd -lname 'socket:*' -printf '%l\n' | tr -dc '0-9\n')
+for inode in $sockets; do
+    awk -v i="$inode" '$10 == i { exit 1 }' /proc/net/udp || fail "--camera opened a UDP socket"
+done
+echo "ok: the face 12 cm to the right draws the depth-9 frame from 0.08 to 0.28 across"
+wait_for 30 grep -q "^fishtank-track: camera: end of move.avi$" err || fail "no end-of-file line"
+xdotool keydown e
+wait_for 30 picture_is empty || fail "keys do not move the head after the end: $(cat "$work/check")"
+xdotool keyup e
+ends_with_status_0 xdotool key ctrl+q
+grep -q "^fishtank-track: camera: [0-9]* poses drawn, from frame to photon" err || fail "no summary"
+echo "ok: the end of the file is told, and the keys move the head after it"
+
+# No face: no tracking, the keys work; Ctrl+Q while the camera runs.
+start --camera none.avi
+xdotool keydown e
+wait_for 30 picture_is empty || fail "keys do not work without a face"
+xdotool keyup e
+ends_with_status_0 xdotool key ctrl+q
+[ "$(said "fishtank-track: tracking")" -eq 0 ] || fail "a video without a face was tracked"
+echo "ok: without a face, no tracking and the keys work"
+
+# A read that blocks: a FIFO that stops feeding its video half-way.
+mkfifo stalled.avi
+{ head -c 300000 move.avi; exec sleep 120; } > stalled.avi &
+feeder=$!
+start --camera stalled.avi
+sleep 2
+ends_with_status_0 xdotool key ctrl+q
+awk -v t="$took" 'BEGIN { exit !(t < 0.5) }' || fail "Ctrl+Q took ${took}s while a read blocked"
+echo "camera test passed"
