@@ -56,8 +56,13 @@ bool CameraTracker::takePose(CameraPose& pose) {
     std::lock_guard<std::mutex> lock(mailboxLock);
     if (!mailbox) return false;
     pose = *mailbox;
-    mailbox.reset();
     return true;
+}
+
+void CameraTracker::poseDrawn() {
+    std::lock_guard<std::mutex> lock(mailboxLock);
+    mailbox.reset();
+    mailboxTaken.notify_all();
 }
 
 CameraStep CameraTracker::step(const std::function<void(const CameraPose&)>& hand) {
@@ -86,12 +91,13 @@ void CameraTracker::run() {
     double opened = monotonicSeconds();
     long frames = 0;
     bool rateTold = false;
+    // The face is checked once the main thread has drawn the pose (or after a frame's
+    // time): on a machine of two cores, checking while it draws slows the drawing.
     auto hand = [this](const CameraPose& pose) {
-        {
-            std::lock_guard<std::mutex> lock(mailboxLock);
-            mailbox = pose;
-        }
+        std::unique_lock<std::mutex> lock(mailboxLock);
+        mailbox = pose;
         wakeUp.notify();
+        mailboxTaken.wait_for(lock, std::chrono::milliseconds(30), [this] { return !mailbox; });
     };
     while (!stopRequested()) {
         CameraStep done = step(hand);

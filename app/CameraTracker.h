@@ -62,9 +62,11 @@ class CameraTracker {
     // (not for a read that blocks, which ends with the process).
     void start();
     void stop();
-    // Readable when a pose waits; takePose() takes the newest, on the main thread.
+    // Readable when a pose waits; takePose() takes the newest, on the main thread, and
+    // poseDrawn() says when its picture is on the screen.
     int descriptor() const { return wakeUp.descriptor(); }
     bool takePose(CameraPose& pose);
+    void poseDrawn();
     // Takes the face's next place as the neutral one; from any thread.
     void recentre() { recentreWanted = true; }
 
@@ -91,7 +93,8 @@ class CameraTracker {
 
     WakeUp wakeUp;
     std::mutex mailboxLock;
-    std::optional<CameraPose> mailbox;
+    std::condition_variable mailboxTaken;
+    std::optional<CameraPose> mailbox;  // until drawn
 
     std::thread thread;
     std::mutex stateLock;

@@ -74,10 +74,13 @@ void HeadTracker::receiveCameraPose() {
     CameraPose taken;
     if (!camera->takePose(taken)) return;
     PoseDatagram check = checkPose(taken.pose);
-    if (check != PoseDatagram::accepted) return countDropped(check);
     double arrival = monotonicSeconds();
-    recordPose(arrival, taken.pose);
-    drawPose(taken.pose, arrival);
+    if (check == PoseDatagram::accepted) {
+        recordPose(arrival, taken.pose);
+        drawPose(taken.pose, arrival);
+    }
+    camera->poseDrawn();
+    if (check != PoseDatagram::accepted) return countDropped(check);
     // From the frame (and, where the camera stamps it, the exposure) to the picture drawn
     // from it having been swapped to the screen.
     double swapped = monotonicSeconds();

@@ -1,8 +1,9 @@
 // Measures the camera as a head tracker on synthetic videos (tests/camera/face_video.cpp):
 //   camera-bench times VIDEO          per-frame processing, following the face and searching
 //                                     the whole picture: min, p50, p99, max
-//   camera-bench smoothing STILL PATH what each One Euro setting leaves of a still face's
-//                                     jitter and how closely it follows the moving head
+//   camera-bench accuracy STILL PATH  how closely the raw and the smoothed poses follow the
+//                                     moving head, and how still they hold a still one; and
+//                                     the same for other One Euro settings
 // The videos play in real time, as the program plays them.
 #include <cmath>
 #include <cstdio>
@@ -44,15 +45,9 @@ void printSpread(const char* what, const Durations& d) {
                 d.quantile(1) * 1e3);
 }
 
-// The frame-to-frame jitter of `values` from index `from` on (as the camera test has it).
-double jitter(const std::vector<double>& values, std::size_t from) {
-    std::vector<double> changes;
-    for (std::size_t i = from + 1; i < values.size(); ++i)
-        changes.push_back(values[i] - values[i - 1]);
-    double mean = 0, squares = 0;
-    for (double c : changes) mean += c / changes.size();
-    for (double c : changes) squares += (c - mean) * (c - mean);
-    return std::sqrt(squares / changes.size() / 2);
+// Without the first half second, while a filter settles.
+std::vector<double> settled(const std::vector<double>& values) {
+    return {values.begin() + std::min<std::size_t>(15, values.size()), values.end()};
 }
 
 std::vector<double> smoothed(const std::vector<Pose>& poses, double HeadPose::*axis, Smoothing s) {
@@ -62,37 +57,55 @@ std::vector<double> smoothed(const std::vector<Pose>& poses, double HeadPose::*a
     return out;
 }
 
-void smoothing(const char* stillVideo, const char* pathVideo) {
+// The path's truth at place `t` of the path video, which starts with a second at rest.
+double truth(const Pose& p, double HeadPose::*axis) {
+    return p.t < 1.0 ? 0.0 : SyntheticCamera::path(p.t - 1.0).*axis;
+}
+
+double pathError(const std::vector<Pose>& moving, const std::vector<double>& values,
+                 double HeadPose::*axis) {
+    double squares = 0;
+    int counted = 0;
+    for (std::size_t i = 0; i < moving.size(); ++i)
+        if (moving[i].t >= 1.5) {  // after centring and the filter's start
+            squares += std::pow(values[i] - truth(moving[i], axis), 2);
+            ++counted;
+        }
+    return std::sqrt(squares / counted);
+}
+
+void accuracy(const char* stillVideo, const char* pathVideo) {
     Durations ignored, alsoIgnored;
     std::vector<Pose> still = follow(stillVideo, ignored, alsoIgnored);
     std::vector<Pose> moving = follow(pathVideo, ignored, alsoIgnored);
-    std::printf("axis  min_cutoff  beta   still jitter left  path RMS error (cm)  lag-free RMS\n");
-    for (double HeadPose::*axis : {&HeadPose::x, &HeadPose::z}) {
+    const char* names = "xyz";
+    double HeadPose::*axes[] = {&HeadPose::x, &HeadPose::y, &HeadPose::z};
+    const Smoothing defaults[] = {cameraSideways, cameraSideways, cameraDistance};
+    std::printf(
+        "axis  path RMS raw  still SD raw  still jitter raw  jitter drawn  path RMS drawn (cm)\n");
+    for (int a = 0; a < 3; ++a) {
+        std::vector<double> raw, rawPath;
+        for (const Pose& p : still) raw.push_back(p.raw.*axes[a]);
+        for (const Pose& p : moving) rawPath.push_back(p.raw.*axes[a]);
+        std::printf("%c     %8.3f      %8.4f      %8.4f          %8.4f      %8.3f\n", names[a],
+                    pathError(moving, rawPath, axes[a]), deviation(settled(raw)),
+                    frameToFrameJitter(settled(raw)),
+                    frameToFrameJitter(settled(smoothed(still, axes[a], defaults[a]))),
+                    pathError(moving, smoothed(moving, axes[a], defaults[a]), axes[a]));
+    }
+    std::printf("\nOne Euro settings: the still face's jitter left, and the path followed\n");
+    std::printf("axis  min_cutoff  beta   jitter left  path RMS (cm)\n");
+    for (int a : {0, 2}) {
         std::vector<double> raw;
-        for (const Pose& p : still) raw.push_back(p.raw.*axis);
-        double rawJitter = jitter(raw, 15);
-        double rawError = 0;
-        int counted = 0;
-        for (const Pose& p : moving)
-            if (p.t >= 1.5) {
-                rawError += std::pow(p.raw.*axis - SyntheticCamera::path(p.t - 1.0).*axis, 2);
-                ++counted;
-            }
-        std::printf("%s     raw                 %.4f cm            %.3f\n",
-                    axis == &HeadPose::x ? "x" : "z", rawJitter, std::sqrt(rawError / counted));
+        for (const Pose& p : still) raw.push_back(p.raw.*axes[a]);
+        double rawJitter = frameToFrameJitter(settled(raw));
         for (double cutoff : {0.25, 0.5, 1.0, 1.5, 2.0, 3.0})
-            for (double beta : {0.0, 0.01, 0.05, 0.1, 0.3}) {
-                std::vector<double> calm = smoothed(still, axis, {cutoff, beta});
-                std::vector<double> followed = smoothed(moving, axis, {cutoff, beta});
-                double error = 0;
-                for (std::size_t i = 0; i < moving.size(); ++i)
-                    if (moving[i].t >= 1.5)
-                        error += std::pow(
-                            followed[i] - SyntheticCamera::path(moving[i].t - 1.0).*axis, 2);
-                std::printf("%s     %4.2f        %4.2f   %5.1f %%            %.3f\n",
-                            axis == &HeadPose::x ? "x" : "z", cutoff, beta,
-                            100 * jitter(calm, 15) / rawJitter, std::sqrt(error / counted));
-            }
+            for (double beta : {0.0, 0.01, 0.05, 0.1, 0.3})
+                std::printf(
+                    "%c     %4.2f        %4.2f   %5.1f %%      %.3f\n", names[a], cutoff, beta,
+                    100 * frameToFrameJitter(settled(smoothed(still, axes[a], {cutoff, beta}))) /
+                        rawJitter,
+                    pathError(moving, smoothed(moving, axes[a], {cutoff, beta}), axes[a]));
     }
 }
 }  // namespace
@@ -105,10 +118,10 @@ int main(int argc, char** argv) {
         printSpread("searching the picture", whole);
         return 0;
     }
-    if (argc == 4 && std::strcmp(argv[1], "smoothing") == 0) {
-        smoothing(argv[2], argv[3]);
+    if (argc == 4 && std::strcmp(argv[1], "accuracy") == 0) {
+        accuracy(argv[2], argv[3]);
         return 0;
     }
-    std::fputs("usage: camera-bench times VIDEO | smoothing STILL-VIDEO PATH-VIDEO\n", stderr);
+    std::fputs("usage: camera-bench times VIDEO | accuracy STILL-VIDEO PATH-VIDEO\n", stderr);
     return 2;
 }

@@ -10,9 +10,9 @@
 #include <vector>
 
 namespace {
-constexpr int templateSize = 48;  // pixels across the face in the template
-constexpr int matchMargin = 6;    // pixels of the template's size searched either way
-constexpr int matchSizes = 3;     // sizes tried either side of the last one
+constexpr int templateSize = 40;  // pixels across the face in the template
+constexpr int matchMargin = 5;    // pixels of the template's size searched either way
+constexpr int matchSizes = 2;     // sizes tried either side of the last one
 constexpr double matchSizeStep = 0.015;
 constexpr double weakestMatch = 0.6;   // below: no face found this picture
 constexpr double refreshBelow = 0.85;  // below, with the detector's word: a new template

@@ -18,7 +18,7 @@
 // look like a face to the detector for a moment are not followed.
 //
 // Following: each picture, the template is matched (normalised cross-correlation, which
-// ignores changes of brightness) in a window around the last face at seven sizes 1.5 %
+// ignores changes of brightness) in a window around the last face at five sizes 1.5 %
 // apart; the best match, refined between pixels and between sizes by parabolas through
 // its neighbours, is the face. The detector's boxes jump by a few percent from picture to
 // picture; the match moves by hundredths of a pixel when the face does not.

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Runs build/fishtank under valgrind memcheck for SECONDS (default 10) under Xvfb, pressing
 # the six keys and others and clicking, then closes the window; then the same for
-# build/fishtank-track while a sender sends it poses mixed with datagrams it must drop.
+# build/fishtank-track while a sender sends it poses mixed with datagrams it must drop, and
+# for build/fishtank-track following a face in a synthetic camera video.
 # Fails on any memory error or definite leak outside the suppressions (scripts/valgrind.supp).
 #   scripts/memcheck.sh [SECONDS [BUILD-DIR]]
 set -euo pipefail
@@ -46,4 +47,6 @@ check() {
 }
 check fishtank "$build/fishtank"
 check fishtank-track "$build/fishtank-track" --port 0
+"$build/face-video" "$work/face.avi" 320x240 "$((seconds + 30))" path
+check fishtank-track-camera "$build/fishtank-track" --camera "$work/face.avi"
 echo "memcheck: no errors in ${seconds}s each"

@@ -32,11 +32,16 @@ SyntheticCamera::SyntheticCamera(int width, int height, double fieldOfView, unsi
             mask.at<float>(y, x) =
                 static_cast<float>(std::clamp((1 - std::hypot(dx, dy)) / 0.15, 0.0, 1.0));
         }
-    // A room: smooth blotches and a few frames of shelves and pictures.
+    // A room: a wall lit from above with broad shading, a fine grain of its own, and the
+    // edges of shelves, doors and pictures.
     cv::RNG room(seed + 1);
-    cv::Mat coarse(height / 16 + 2, width / 16 + 2, CV_32F);
-    room.fill(coarse, cv::RNG::UNIFORM, 70, 190);
-    cv::resize(coarse, background, {width, height}, 0, 0, cv::INTER_CUBIC);
+    cv::Mat shading(5, 7, CV_32F), grain(height, width, CV_32F);
+    room.fill(shading, cv::RNG::UNIFORM, 90, 170);
+    cv::resize(shading, background, {width, height}, 0, 0, cv::INTER_CUBIC);
+    for (int y = 0; y < height; ++y) background.row(y) += 40.0 * (0.5 - double(y) / height);
+    room.fill(grain, cv::RNG::NORMAL, 0, 6);
+    cv::GaussianBlur(grain, grain, {0, 0}, 1.5);
+    background += grain;
     for (int i = 0; i < 14; ++i) {
         cv::Point corner(room.uniform(0, width), room.uniform(0, height));
         cv::Size size(room.uniform(width / 20, width / 4), room.uniform(height / 20, height / 4));
@@ -104,4 +109,17 @@ bool SyntheticCamera::writeVideo(const std::string& path, int width, int height,
         video.write(camera.picture(at(offsetAt(t)), t, withFace));
     }
     return true;
+}
+
+double deviation(const std::vector<double>& values) {
+    double mean = 0, squares = 0;
+    for (double v : values) mean += v / static_cast<double>(values.size());
+    for (double v : values) squares += (v - mean) * (v - mean);
+    return std::sqrt(squares / static_cast<double>(values.size()));
+}
+
+double frameToFrameJitter(const std::vector<double>& values) {
+    std::vector<double> changes;
+    for (std::size_t i = 1; i < values.size(); ++i) changes.push_back(values[i] - values[i - 1]);
+    return deviation(changes) / std::sqrt(2.0);
 }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <opencv2/core.hpp>
 #include <string>
+#include <vector>
 
 #include "camera/VideoSource.h"
 #include "model/HeadPose.h"
@@ -44,3 +45,10 @@ class SyntheticCamera {
     cv::Mat face, mask, background;
     cv::RNG noise;
 };
+
+// The standard deviation of `values`.
+double deviation(const std::vector<double>& values);
+// Jitter from frame to frame: the deviation of the change between successive values, over
+// the square root of 2 (for noise that is new every frame, its deviation). Slow drift, of
+// the light for one, is no jitter: no smoothing that follows a head could remove it.
+double frameToFrameJitter(const std::vector<double>& values);

@@ -55,22 +55,6 @@ double rootMeanSquare(const std::vector<HeadPose>& a, const std::vector<HeadPose
     return std::sqrt(sum / static_cast<double>(a.size()));
 }
 
-double deviation(const std::vector<double>& values) {
-    double mean = 0, squares = 0;
-    for (double v : values) mean += v / static_cast<double>(values.size());
-    for (double v : values) squares += (v - mean) * (v - mean);
-    return std::sqrt(squares / static_cast<double>(values.size()));
-}
-
-// Jitter from frame to frame: the deviation of the change between successive frames, over
-// the square root of 2 (for noise that is new every frame, its deviation). Slow drift, of
-// the light for one, is no jitter: no smoothing that follows a head could remove it.
-double frameToFrameJitter(const std::vector<double>& values) {
-    std::vector<double> changes;
-    for (std::size_t i = 1; i < values.size(); ++i) changes.push_back(values[i] - values[i - 1]);
-    return deviation(changes) / std::sqrt(2.0);
-}
-
 void report(const char* name, double value) {
     ::testing::Test::RecordProperty(name, std::to_string(value));
     std::printf("%s: %.4f\n", name, value);

@@ -27,7 +27,8 @@ for f in /usr/bin/fishtank /usr/bin/fishtank-track /usr/bin/fishtank-render /usr
 done
 [ -z "$(grep -v '^/usr' "$work/files")" ] || fail "files outside /usr: $(grep -v '^/usr' "$work/files")"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libglfw3 libpng16-16 libgif7 libstdc++6; do
+for library in libc6 libglfw3 libpng16-16 libgif7 libstdc++6 libopencv-videoio406 \
+               libopencv-objdetect406 libopencv-imgproc406 opencv-data; do
     [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Section)" = graphics ] || fail "section is not graphics"
@@ -42,6 +43,7 @@ pngtopnm "$work/frame.png" > "$work/frame.ppm" && "$check" "$work/frame.ppm" tun
     fail "the extracted renderer drew no tunnel"
 "$work/root/usr/bin/fishtank-render" --version | grep -qx "fishtank-render $version" || fail "renderer version"
 "$work/root/usr/bin/fishtank-track" --version | grep -qx "fishtank-track $version" || fail "tracker version"
+! ldd "$work/root/usr/bin/fishtank" | grep -qi opencv || fail "fishtank links the camera's library"
 
 lintian --fail-on error --suppress-tags-from-file /dev/null "$deb" > "$work/lintian" 2>&1 || { cat "$work/lintian"; fail "lintian reports errors"; }
 sed 's/^/lintian: /' "$work/lintian"

@@ -1,0 +1,51 @@
+#!/bin/bash
+# The camera as a head tracker, on the tests' synthetic videos (640x480 and 1280x720, 30
+# frames/s, played in real time): per-frame processing while following the face and when
+# searching the whole picture (min / p50 / p99 / max), the accuracy and jitter of the poses,
+# then RUNS runs (default 3) of fishtank-track --camera on a moving head under Xvfb: the
+# CPU of the whole program and its frame-to-photon times (from a frame being read to the
+# end of the swap of the first picture drawn from it), min / median / max over the runs.
+# A file has no exposure stamps, so the camera's own delay is not in these; see README.
+#   bench/camera.sh [RUNS [BUILD-DIR]]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/display.sh"
+start_under_x 3 "$0" "$@"
+runs=$seconds
+start_work
+
+spread() { sort -g | awk '{ v[NR] = $1 } END { printf "%.2f / %.2f / %.2f", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
+
+for size in 640x480 1280x720; do
+    for path in still path none; do
+        "$build/face-video" "$work/$path-$size.avi" "$size" 10 "$path" &
+    done
+    wait
+    echo "== $size: processing a frame (ms)"
+    "$build/bench/camera-bench" times "$work/path-$size.avi" | grep following
+    "$build/bench/camera-bench" times "$work/none-$size.avi" | grep searching
+done
+echo
+echo "== 640x480: accuracy and jitter, raw poses and drawn (with the camera's One Euro defaults)"
+"$build/bench/camera-bench" accuracy "$work/still-640x480.avi" "$work/path-640x480.avi"
+
+echo
+for size in 640x480 1280x720; do
+    for run in $(seq "$runs"); do
+        "$build/fishtank-track" --camera "$work/path-$size.avi" > /dev/null 2> "$work/err" &
+        pid=$!
+        wait_for_window Fishtank "$pid" || { cat "$work/err"; echo "camera: no window" >&2; exit 1; }
+        begun=$(date +%s.%N) cpu_before=$(cpu_seconds "$pid")
+        for _ in $(seq 200); do grep -q "end of" "$work/err" && break; sleep 0.05; done
+        awk -v a="$(cpu_seconds "$pid")" -v b="$cpu_before" -v t="$(date +%s.%N)" -v s="$begun" \
+            'BEGIN { print 100 * (a - b) / (t - s) }' >> "$work/cpu-$size"
+        "$build/close-window" "$window"
+        wait "$pid"
+        pid=
+        sed -n 's/.*from frame to photon \([0-9.]*\) ms median, \([0-9.]*\) ms p99.*/\1 \2/p' "$work/err" >> "$work/photon-$size"
+    done
+    echo "== $size, fishtank-track --camera, $runs runs (min / median / max)"
+    echo "CPU of the whole program:  $(spread < "$work/cpu-$size") % of one core"
+    echo "frame to photon, median:   $(cut -d' ' -f1 "$work/photon-$size" | spread) ms"
+    echo "frame to photon, p99:      $(cut -d' ' -f2 "$work/photon-$size" | spread) ms"
+done
