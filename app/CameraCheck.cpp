@@ -37,7 +37,7 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     std::printf("%ld frames in %.2f s: %.1f frames/s\n", frames, took, frames / took);
     std::printf(
         "a frame, from read to face: %.1f ms median, %.1f ms p99, %.1f ms at most "
-        "following the face; %zu searches of the whole picture, %.1f ms median\n",
+        "while following the face; whole-picture searches: %zu, %.1f ms median\n",
         ms(following, 0.5), ms(following, 0.99), ms(following, 1), wholeSearches.count(),
         ms(wholeSearches, 0.5));
     if (age.count() > 0)
