@@ -23,7 +23,7 @@ start() {
 # The head 12 cm to the user's right of the neutral place, 60 cm away: (0.2, 0, 1).
 at_twelve_cm() { picture_is frame9 0.08 0.28 -0.1 0.1; }
 
-"$face_video" move.avi 320x240 5 move && "$face_video" none.avi 320x240 8 none ||
+"$face_video" move.avi 320x240 6 move && "$face_video" none.avi 320x240 8 none ||
     fail "cannot make the test videos"
 head -c 30000 move.avi > cut.avi
 echo "not a video" > text.avi
@@ -63,6 +63,9 @@ for inode in $sockets; do
     awk -v i="$inode" '$10 == i { exit 1 }' /proc/net/udp || fail "--camera opened a UDP socket"
 done
 echo "ok: the face 12 cm to the right draws the depth-9 frame from 0.08 to 0.28 across"
+xdotool key c
+wait_for 30 picture_is tunnel || fail "c did not take the face's place as neutral: $(cat "$work/check")"
+echo "ok: c takes the face's place as the neutral one"
 wait_for 30 grep -q "^fishtank-track: camera: end of move.avi$" err || fail "no end-of-file line"
 xdotool keydown e
 wait_for 30 picture_is empty || fail "keys do not move the head after the end: $(cat "$work/check")"
@@ -71,8 +74,13 @@ ends_with_status_0 xdotool key ctrl+q
 grep -q "^fishtank-track: camera: [0-9]* poses drawn, from frame to photon" err || fail "no summary"
 echo "ok: the end of the file is told, and the keys move the head after it"
 
-# No face: no tracking, the keys work; Ctrl+Q while the camera runs.
-start --camera none.avi
+# No face: no tracking, the keys work; full screen and back; Ctrl+Q while the camera runs.
+start --camera none.avi --fullscreen
+width() { xwininfo -id "$window" | awk '/Width:/ { print $2 }'; }
+is_wide() { [ "$(width)" = "$1" ]; }
+wait_for 10 is_wide 1024 || fail "--fullscreen: the window is $(width) wide, the screen 1024"
+xdotool key f
+wait_for 10 is_wide 720 || fail "f: the window is $(width) wide, not 720 again"
 xdotool keydown e
 wait_for 30 picture_is empty || fail "keys do not work without a face"
 xdotool keyup e
