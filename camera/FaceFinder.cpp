@@ -10,8 +10,8 @@
 #include <vector>
 
 namespace {
-constexpr int templateSize = 40;  // pixels across the face in the template
-constexpr int matchMargin = 5;    // pixels of the template's size searched either way
+constexpr int templateSize = 32;  // pixels across the face in the template
+constexpr int matchMargin = 4;    // pixels of the template's size searched either way
 constexpr int matchSizes = 2;     // sizes tried either side of the last one
 constexpr double matchSizeStep = 0.015;
 constexpr double weakestMatch = 0.6;   // below: no face found this picture
