@@ -111,7 +111,9 @@ void CameraTracker::run() {
                          "again every second\n",
                          name.c_str());
             if (!reopen()) break;
-            opened = monotonicSeconds(), frames = 0, rateTold = false;
+            opened = monotonicSeconds();
+            frames = 0;
+            rateTold = false;
             continue;
         }
         ++frames;

@@ -76,7 +76,6 @@ class CameraTracker {
     CameraStep step(const std::function<void(const CameraPose&)>& hand);
     const VideoFrame& lastFrame() const { return frame; }
     const FacePoses* facePoses() const { return poses ? &*poses : nullptr; }
-    bool isDevice() const { return source && source->isDevice(); }
 
   private:
     void run();

@@ -50,7 +50,7 @@ const char usage[] =
 struct Options {
     std::string listen = "127.0.0.1";
     int port = 4242;
-    bool portGiven = false;
+    bool socketGiven = false;
     std::string camera;  // the camera's source; empty: poses come as datagrams
     double fieldOfView = 60.0;
     std::string checkPicture;  // the set-up check's picture; empty: the window
@@ -87,10 +87,10 @@ Options parse(int argc, char** argv) {
             auto isPort = [](double n) { return n >= 0 && n <= 65535 && n == std::floor(n); };
             options.port = static_cast<int>(
                 readNumber("fishtank-track", arg, value, isPort, "a port, 0 to 65535"));
-            options.portGiven = true;
+            options.socketGiven = true;
         } else if (arg == "--listen") {
             options.listen = value;
-            options.portGiven = true;
+            options.socketGiven = true;
         } else if (arg == "--camera-fov") {
             auto fits = [](double n) { return n >= 20 && n <= 170; };
             options.fieldOfView =
@@ -149,7 +149,7 @@ Options parse(int argc, char** argv) {
         }
     }
     if (!options.checkPicture.empty() && options.camera.empty()) options.camera = "/dev/video0";
-    if (!options.camera.empty() && options.portGiven)
+    if (!options.camera.empty() && options.socketGiven)
         fail("--port and --listen are for a tracker's datagrams; --camera opens no port");
     if (!options.camera.empty() && !options.smoothingGiven) {
         options.settings.sideways = cameraSideways;
