@@ -25,7 +25,10 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             if (std::isfinite(pose.exposureStart)) age.add(monotonicSeconds() - pose.exposureStart);
         });
         if (step.read != VideoSource::Read::frame) {
-            std::printf("the camera stopped delivering pictures after %ld frames\n", frames);
+            const char* what = step.read == VideoSource::Read::ended
+                                   ? "end of the file"
+                                   : "the camera stopped delivering pictures";
+            std::printf("%s after %ld frames\n", what, frames);
             break;
         }
         ++frames;
