@@ -38,7 +38,7 @@ void CameraTracker::stop() {
     // A frame ends within milliseconds; a read that blocks (a device that hangs, a FIFO
     // that no longer feeds a video) is left to end with the process.
     bool ended =
-        stateChanged.wait_for(lock, std::chrono::milliseconds(300), [this] { return finished; });
+        stateChanged.wait_for(lock, std::chrono::milliseconds(150), [this] { return finished; });
     lock.unlock();
     if (ended)
         thread.join();

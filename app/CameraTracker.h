@@ -58,7 +58,7 @@ class CameraTracker {
     // "camera /dev/video0: 640x480 at 30 frames/s"
     std::string description() const;
 
-    // Starts the capture thread; stop() asks it to end and waits for it a short while
+    // Starts the capture thread; stop() asks it to end and waits for it up to 0.15 s
     // (not for a read that blocks, which ends with the process).
     void start();
     void stop();
