@@ -163,7 +163,7 @@ bool FaceFinder::find(const GreyImage& grey, FaceBox& face) {
     s.wholeSearch = !s.following;
     if (s.following) {
         FaceBox matched = s.match(picture, s.lastScore);
-        if (s.lastScore < weakestMatch) return false;
+        if (!(s.lastScore >= weakestMatch)) return false;  // NaN too: a flat picture
         s.last = matched;
         if (s.detections < trustAfter) return false;  // not yet told from a face-like thing
         face = matched;
