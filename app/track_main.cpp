@@ -35,7 +35,8 @@ const char usage[] =
     "                  (default 60)\n"
     "  --camera-check PICTURE.png  checks the set-up without a window: two seconds of\n"
     "                  pictures, their rate and cost, the face, and the last picture\n"
-    "                  with the face marked; status 0 with a face, 1 without\n"
+    "                  with the face marked; status 0 with a face, 1 without, 3 if\n"
+    "                  its report or picture could not be written\n"
     "  --distance CM   viewing distance at the neutral pose, 1 to 10000 (default 60)\n"
     "  --gain G        scales sideways and vertical motion, above 0 to 100 (default 1)\n"
     "  --invert AXES   flips any of x, y, z, comma-separated (+x right, +y up,\n"
@@ -180,7 +181,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<CameraTracker> camera;
     if (!options.checkPicture.empty()) {
         std::string problem = checkPictureProblem(options.checkPicture);
-        if (!problem.empty()) fail("cannot write the picture " + options.checkPicture + ": " + problem);
+        if (!problem.empty())
+            fail("cannot write the picture " + options.checkPicture + ": " + problem);
     }
     if (!options.camera.empty()) {
         std::unique_ptr<VideoSource> video;
