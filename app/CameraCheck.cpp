@@ -98,8 +98,7 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     }
     const GreyImage& picture = camera.lastFrame().picture;
     errno = 0;
-    if (!writeCheckPicture(picturePath, picture, last.faceFound ? &last.face : nullptr,
-                           caption)) {
+    if (!writeCheckPicture(picturePath, picture, last.faceFound ? &last.face : nullptr, caption)) {
         std::fprintf(stderr, "fishtank-track: cannot write %s: %s\n", picturePath.c_str(),
                      std::strerror(errno ? errno : EIO));
         return checkNotWritten;
@@ -108,19 +107,23 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     if (!last.faceFound) {
         // Why there is no face, where the camera is at fault, rather than the user.
         if (picture.width < smallestPicture || picture.height < smallestPicture)
-            std::printf("no face: the pictures, %dx%d pixels, are too small to find one in "
-                        "(%dx%d at least)\n",
-                        picture.width, picture.height, smallestPicture, smallestPicture);
+            std::printf(
+                "no face: the pictures, %dx%d pixels, are too small to find one in "
+                "(%dx%d at least)\n",
+                picture.width, picture.height, smallestPicture, smallestPicture);
         else if (rate < lowestRate)
-            std::printf("no face: %.4g frames/s is too low a rate to follow one "
-                        "(%.0f at least)\n",
-                        rate, lowestRate);
+            std::printf(
+                "no face: %.4g frames/s is too low a rate to follow one "
+                "(%.0f at least)\n",
+                rate, lowestRate);
         else if (last.unchanged)
-            std::printf("no face: the picture around it stopped changing, as a frozen or "
-                        "damaged video's does\n");
+            std::printf(
+                "no face: the picture around it stopped changing, as a frozen or "
+                "damaged video's does\n");
         else
-            std::printf("no face in the last picture: sit in front of the camera, facing it, "
-                        "in good light\n");
+            std::printf(
+                "no face in the last picture: sit in front of the camera, facing it, "
+                "in good light\n");
     } else if (rate < lowestRate) {
         std::printf("%.4g frames/s is too low a rate to follow a face (%.0f at least)\n", rate,
                     lowestRate);

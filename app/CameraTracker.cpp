@@ -16,7 +16,8 @@ constexpr long unchangedTold = 15;      // frames in a row, before it is told
 
 std::string skippedFramesText(long count) {
     return std::to_string(count) +
-           (count == 1 ? " frame that could not be read was" : " frames that could not be read were") +
+           (count == 1 ? " frame that could not be read was"
+                       : " frames that could not be read were") +
            " skipped";
 }
 

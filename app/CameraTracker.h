@@ -33,10 +33,10 @@ struct CameraStep {
     bool posed = false;  // false while the face is being centred
     CameraPose pose{};
     bool wholeSearch = false;  // the face was searched for in the whole picture
+    double processing = 0.0;   // seconds, from the frame read to the face checked
     // The picture around the face had not changed since the frame before: no face is
     // claimed in it (a stream whose size changed midway leaves stale pixels so).
     bool unchanged = false;
-    double processing = 0.0;   // seconds, from the frame read to the face checked
 };
 
 // The computer's camera as a head tracker: reads the newest frame, finds the user's face

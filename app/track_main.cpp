@@ -101,8 +101,9 @@ Options parse(int argc, char** argv) {
         } else if (arg == "--camera-check") {
             if (*value == '\0') fail("--camera-check needs a file name for the picture");
             if (std::string(value) == "-")
-                fail("--camera-check wants a file name: standard output (-) has the check's "
-                     "report (./- names a file called -)");
+                fail(
+                    "--camera-check wants a file name: standard output (-) has the check's "
+                    "report (./- names a file called -)");
             options.checkPicture = value;
         } else if (arg == "--distance") {
             auto fits = [](double n) { return n >= 1 && n <= 10000; };
@@ -136,8 +137,8 @@ Options parse(int argc, char** argv) {
             double values[2];
             if (std::string(value) == "off") {
                 s.smooth = false;
-            } else if (readList(value, ',', values, 2) && values[0] > 0 &&
-                       values[0] <= 1000 && values[1] >= 0 && values[1] <= 1000) {
+            } else if (readList(value, ',', values, 2) && values[0] > 0 && values[0] <= 1000 &&
+                       values[1] >= 0 && values[1] <= 1000) {
                 s.smooth = true;
                 s.sideways = s.distance = {values[0], values[1]};
             } else {
@@ -149,8 +150,9 @@ Options parse(int argc, char** argv) {
             if (*value == '\0') fail("--record needs a file name");
             // Standard output carries the view's own lines; poses among them would be lost.
             if (std::string(value) == "-")
-                fail("--record wants a file name: standard output (-) has the program's own "
-                     "lines (./- names a file called -)");
+                fail(
+                    "--record wants a file name: standard output (-) has the program's own "
+                    "lines (./- names a file called -)");
             options.record = value;
         }
     }

@@ -214,23 +214,19 @@ VideoSource::VideoSource(const std::string& source) : capture(std::make_unique<C
         c.openFile();
         return;
     }
-    if (c.device) {
-        if (!c.video.open(source, cv::CAP_V4L2))
-            throw std::runtime_error("busy: in use by another program");
-        // MJPG first: uncompressed formats often cap a webcam's rate at this size. One
-        // buffer: the driver fills it only once the last frame is done with, so a frame
-        // grabbed is never an old one waiting in a queue.
-        c.video.set(cv::CAP_PROP_FOURCC, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'));
-        c.video.set(cv::CAP_PROP_FRAME_WIDTH, 640);
-        c.video.set(cv::CAP_PROP_FRAME_HEIGHT, 480);
-        c.video.set(cv::CAP_PROP_FPS, 30);
-        c.video.set(cv::CAP_PROP_BUFFERSIZE, 1);
-    }
-    if (!c.video.read(c.colour) || c.colour.empty() || c.colour.depth() != CV_8U)
-        throw std::runtime_error(c.device ? "busy: in use by another program, or it delivers "
-                                            "no pictures"
-                                          : "not a video that the capture library can read");
-    c.firstWaiting = !c.device;  // a device's first frame is old by the time it is asked for
+    if (!c.video.open(source, cv::CAP_V4L2))
+        throw std::runtime_error("busy: in use by another program");
+    // MJPG first: uncompressed formats often cap a webcam's rate at this size. One
+    // buffer: the driver fills it only once the last frame is done with, so a frame
+    // grabbed is never an old one waiting in a queue.
+    c.video.set(cv::CAP_PROP_FOURCC, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'));
+    c.video.set(cv::CAP_PROP_FRAME_WIDTH, 640);
+    c.video.set(cv::CAP_PROP_FRAME_HEIGHT, 480);
+    c.video.set(cv::CAP_PROP_FPS, 30);
+    c.video.set(cv::CAP_PROP_BUFFERSIZE, 1);
+    if (!c.video.read(c.colour) || !isUsable(c.colour))
+        throw std::runtime_error("busy: in use by another program, or it delivers no pictures");
+    c.firstWaiting = false;  // a device's first frame is old by the time it is asked for
     double rate = c.video.get(cv::CAP_PROP_FPS);
     c.rateGiven = rate > 0.0 && rate <= 1000.0;
     if (c.rateGiven) c.framesPerSecond = rate;
