@@ -14,7 +14,7 @@ namespace {
 constexpr double checkSeconds = 2.0;
 // Following a face needs it to move little from frame to frame, and the head is let go
 // after half a second without a pose.
-constexpr double lowestRate = 10.0;  // frames a second
+constexpr double lowestUsableRate = 10.0;  // frames a second
 // The face detector's least face is 45 pixels across.
 constexpr int smallestPicture = 45;
 }  // namespace
@@ -28,7 +28,7 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     const VideoSource& video = camera.video();
     // A file's frame due after the end, by more than a frame at the lowest rate, is not
     // waited for: one at a very low rate would hold the check for minutes.
-    const double latest = end + 1.0 / lowestRate;
+    const double latest = end + 1.0 / lowestUsableRate;
     while (monotonicSeconds() < end && video.nextFrameDue() < latest) {
         CameraStep step = camera.step([&](const CameraPose& pose) {
             if (std::isfinite(pose.exposureStart)) age.add(monotonicSeconds() - pose.exposureStart);
@@ -111,11 +111,11 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
                 "no face: the pictures, %dx%d pixels, are too small to find one in "
                 "(%dx%d at least)\n",
                 picture.width, picture.height, smallestPicture, smallestPicture);
-        else if (rate < lowestRate)
+        else if (rate < lowestUsableRate)
             std::printf(
                 "no face: %.4g frames/s is too low a rate to follow one "
                 "(%.0f at least)\n",
-                rate, lowestRate);
+                rate, lowestUsableRate);
         else if (last.unchanged)
             std::printf(
                 "no face: the picture around it stopped changing, as a frozen or "
@@ -124,9 +124,9 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             std::printf(
                 "no face in the last picture: sit in front of the camera, facing it, "
                 "in good light\n");
-    } else if (rate < lowestRate) {
+    } else if (rate < lowestUsableRate) {
         std::printf("%.4g frames/s is too low a rate to follow a face (%.0f at least)\n", rate,
-                    lowestRate);
+                    lowestUsableRate);
     }
     // The report is lost on a full disk or a closed pipe: say so, as the status does.
     errno = 0;

@@ -67,12 +67,13 @@ std::string deviceProblem(const std::string& path) {
     return {};
 }
 
-// A name with a printf(3) number pattern, one %d such as frame%04d.png, and no other %.
+// A name with a printf(3) number pattern, one %d such as frame%04d.png (a width of at most
+// two digits), and no other %.
 bool isSequencePattern(const std::string& name) {
     std::size_t at = name.find('%');
     if (at == std::string::npos || name.find('%', at + 1) != std::string::npos) return false;
     std::size_t end = name.find_first_not_of("0123456789", at + 1);
-    return end != std::string::npos && name[end] == 'd';
+    return end != std::string::npos && end <= at + 3 && name[end] == 'd';
 }
 
 // The name of a sequence's picture `number`; the pattern is checked by isSequencePattern.
