@@ -12,15 +12,24 @@
 
 namespace {
 constexpr double checkSeconds = 2.0;
-}
+// Following a face needs it to move little from frame to frame, and the head is let go
+// after half a second without a pose.
+constexpr double lowestUsableRate = 10.0;  // frames a second
+// The face detector's least face is 45 pixels across.
+constexpr int smallestPicture = 45;
+}  // namespace
 
 int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     std::printf("%s\n", camera.description().c_str());
     Durations following, wholeSearches, age;
     CameraStep last;
     long frames = 0;
-    const double start = monotonicSeconds();
-    while (monotonicSeconds() - start < checkSeconds) {
+    const double start = monotonicSeconds(), end = start + checkSeconds;
+    const VideoSource& video = camera.video();
+    // A file's frame due after the end, by more than a frame at the lowest rate, is not
+    // waited for: one at a very low rate would hold the check for minutes.
+    const double latest = end + 1.0 / lowestUsableRate;
+    while (monotonicSeconds() < end && video.nextFrameDue() < latest) {
         CameraStep step = camera.step([&](const CameraPose& pose) {
             if (std::isfinite(pose.exposureStart)) age.add(monotonicSeconds() - pose.exposureStart);
         });
@@ -36,13 +45,26 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
         last = step;
     }
     double took = monotonicSeconds() - start;
+    // A file whose next frame is due after the check has its own rate told.
+    const bool tooLate = video.nextFrameDue() >= latest;
+    double rate = tooLate ? video.framesPerSecond() : frames / took;
     auto ms = [](const Durations& d, double q) { return d.quantile(q) * 1000.0; };
-    std::printf("%ld frames in %.2f s: %.1f frames/s\n", frames, took, frames / took);
-    std::printf(
-        "a frame, from read to face: %.1f ms median, %.1f ms p99, %.1f ms at most "
-        "while following the face; whole-picture searches: %zu, %.1f ms median\n",
-        ms(following, 0.5), ms(following, 0.99), ms(following, 1), wholeSearches.count(),
-        ms(wholeSearches, 0.5));
+    if (tooLate)
+        std::printf("%ld frames in %.2f s; the next is due after the check's %.0f s\n", frames,
+                    took, checkSeconds);
+    else
+        std::printf("%ld frames in %.2f s: %.4g frames/s\n", frames, took, frames / took);
+    if (video.skippedFrames() > 0)
+        std::printf("%s\n", skippedFramesText(video.skippedFrames()).c_str());
+    std::printf("a frame, from read to face: ");
+    if (following.count() > 0)
+        std::printf("%.1f ms median, %.1f ms p99, %.1f ms at most while following the face; ",
+                    ms(following, 0.5), ms(following, 0.99), ms(following, 1));
+    else
+        std::printf("no face was followed; ");
+    std::printf("whole-picture searches: %zu", wholeSearches.count());
+    if (wholeSearches.count() > 0) std::printf(", %.1f ms median", ms(wholeSearches, 0.5));
+    std::printf("\n");
     if (age.count() > 0)
         std::printf(
             "frames were %.1f ms old (median, %.1f ms p99) from the start of their "
@@ -74,20 +96,44 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             std::snprintf(caption, sizeof caption, "face found, being centred");
         }
     }
-    const VideoFrame& frame = camera.lastFrame();
-    if (frame.picture.pixels.empty() ||
-        !writeCheckPicture(picturePath, frame.picture, last.faceFound ? &last.face : nullptr,
-                           caption)) {
+    const GreyImage& picture = camera.lastFrame().picture;
+    errno = 0;
+    if (!writeCheckPicture(picturePath, picture, last.faceFound ? &last.face : nullptr, caption)) {
         std::fprintf(stderr, "fishtank-track: cannot write %s: %s\n", picturePath.c_str(),
-                     errno ? std::strerror(errno) : "no picture");
-        return 1;
+                     std::strerror(errno ? errno : EIO));
+        return checkNotWritten;
     }
     std::printf("wrote %s\n", picturePath.c_str());
     if (!last.faceFound) {
-        std::printf(
-            "no face in the last picture: sit in front of the camera, facing it, "
-            "in good light\n");
-        return 1;
+        // Why there is no face, where the camera is at fault, rather than the user.
+        if (picture.width < smallestPicture || picture.height < smallestPicture)
+            std::printf(
+                "no face: the pictures, %dx%d pixels, are too small to find one in "
+                "(%dx%d at least)\n",
+                picture.width, picture.height, smallestPicture, smallestPicture);
+        else if (rate < lowestUsableRate)
+            std::printf(
+                "no face: %.4g frames/s is too low a rate to follow one "
+                "(%.0f at least)\n",
+                rate, lowestUsableRate);
+        else if (last.unchanged)
+            std::printf(
+                "no face: the picture around it stopped changing, as a frozen or "
+                "damaged video's does\n");
+        else
+            std::printf(
+                "no face in the last picture: sit in front of the camera, facing it, "
+                "in good light\n");
+    } else if (rate < lowestUsableRate) {
+        std::printf("%.4g frames/s is too low a rate to follow a face (%.0f at least)\n", rate,
+                    lowestUsableRate);
     }
-    return 0;
+    // The report is lost on a full disk or a closed pipe: say so, as the status does.
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "fishtank-track: cannot write the check's report: %s\n",
+                     std::strerror(errno ? errno : EIO));
+        return checkNotWritten;
+    }
+    return last.faceFound ? 0 : 1;
 }

@@ -1,7 +1,9 @@
 #include "app/CameraTracker.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 #include "platform/Date.h"
@@ -9,7 +11,15 @@
 namespace {
 constexpr double lowestRate = 20.0;     // frames a second
 constexpr double rateTakenAfter = 2.0;  // seconds
+constexpr long unchangedTold = 15;      // frames in a row, before it is told
 }  // namespace
+
+std::string skippedFramesText(long count) {
+    return std::to_string(count) +
+           (count == 1 ? " frame that could not be read was"
+                       : " frames that could not be read were") +
+           " skipped";
+}
 
 CameraTracker::CameraTracker(std::unique_ptr<VideoSource> source, double fieldOfView,
                              double distance)
@@ -76,6 +86,10 @@ CameraStep CameraTracker::step(const std::function<void(const CameraPose&)>& han
     if (recentreWanted.exchange(false)) poses->recentre();
     step.faceFound = finder.find(picture, step.face);
     step.wholeSearch = finder.searchedWholePicture();
+    if (step.faceFound && unchangedAround(step.face)) {
+        step.faceFound = false;
+        step.unchanged = true;
+    }
     if (step.faceFound && poses->poseFor(step.face, step.pose.pose)) {
         step.posed = true;
         step.pose.readTime = frame.readTime;
@@ -84,12 +98,33 @@ CameraStep CameraTracker::step(const std::function<void(const CameraPose&)>& han
     }
     finder.confirm(picture);
     step.processing = monotonicSeconds() - frame.readTime;
+    previous = picture;
     return step;
+}
+
+// Whether at least half the rows of the face's box hold the same pixels as in the picture
+// before. A camera's noise changes every row; stale pixels, or a frozen picture, do not.
+bool CameraTracker::unchangedAround(const FaceBox& face) const {
+    const GreyImage& now = frame.picture;
+    if (previous.width != now.width || previous.height != now.height) return false;
+    auto within = [](double v, int size) { return std::clamp(static_cast<int>(v), 0, size); };
+    int left = within(face.x - face.size / 2, now.width);
+    int right = within(face.x + face.size / 2, now.width);
+    int top = within(face.y - face.size / 2, now.height);
+    int bottom = within(face.y + face.size / 2, now.height);
+    int same = 0;
+    for (int row = top; row < bottom; ++row) {
+        std::size_t at = static_cast<std::size_t>(row) * static_cast<std::size_t>(now.width) +
+                         static_cast<std::size_t>(left);
+        same += std::memcmp(&now.pixels[at], &previous.pixels[at],
+                            static_cast<std::size_t>(right - left)) == 0;
+    }
+    return right > left && 2 * same >= bottom - top;
 }
 
 void CameraTracker::run() {
     double opened = monotonicSeconds();
-    long frames = 0;
+    long frames = 0, unchanged = 0;
     bool rateTold = false;
     // The face is checked once the main thread has drawn the pose (or after a frame's
     // time): on a machine of two cores, checking while it draws slows the drawing.
@@ -102,7 +137,9 @@ void CameraTracker::run() {
     while (!stopRequested()) {
         CameraStep done = step(hand);
         if (done.read == VideoSource::Read::ended) {
-            std::fprintf(stderr, "fishtank-track: camera: end of %s\n", name.c_str());
+            long skipped = source->skippedFrames();
+            std::fprintf(stderr, "fishtank-track: camera: end of %s%s\n", name.c_str(),
+                         skipped > 0 ? (" (" + skippedFramesText(skipped) + ")").c_str() : "");
             break;
         }
         if (done.read == VideoSource::Read::failed) {
@@ -117,6 +154,12 @@ void CameraTracker::run() {
             continue;
         }
         ++frames;
+        unchanged = done.unchanged ? unchanged + 1 : 0;
+        if (unchanged == unchangedTold)
+            std::fprintf(stderr,
+                         "fishtank-track: camera %s: the picture around the face stopped "
+                         "changing (a frozen or damaged video); no face is followed in it\n",
+                         name.c_str());
         double open = monotonicSeconds() - opened;
         if (source->isDevice() && !rateTold && open >= rateTakenAfter) {
             rateTold = true;

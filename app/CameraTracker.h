@@ -15,6 +15,9 @@
 #include "model/HeadPose.h"
 #include "platform/WakeUp.h"
 
+// "1 frame that could not be read was skipped"
+std::string skippedFramesText(long count);
+
 // A head pose measured in a camera picture.
 struct CameraPose {
     HeadPose pose;         // offsets from the neutral place, cm; angles 0
@@ -31,6 +34,9 @@ struct CameraStep {
     CameraPose pose{};
     bool wholeSearch = false;  // the face was searched for in the whole picture
     double processing = 0.0;   // seconds, from the frame read to the face checked
+    // The picture around the face had not changed since the frame before: no face is
+    // claimed in it (a stream whose size changed midway leaves stale pixels so).
+    bool unchanged = false;
 };
 
 // The computer's camera as a head tracker: reads the newest frame, finds the user's face
@@ -45,7 +51,8 @@ struct CameraStep {
 // main thread. Clearing before taking means that a pose left after the take wakes it
 // again. Nothing else is shared but the stop and recentre requests.
 //
-// On stderr, from its thread: the end of a file; a device that stops delivering pictures,
+// On stderr, from its thread: the end of a file, with its frames that could not be read;
+// a picture that stopped changing around the face; a device that stops delivering pictures,
 // which is then tried again once a second, with its format line when it is back; a device
 // that delivers fewer than 20 frames a second after two seconds.
 class CameraTracker {
@@ -75,12 +82,14 @@ class CameraTracker {
     // and over; the set-up check without a window calls it itself.
     CameraStep step(const std::function<void(const CameraPose&)>& hand);
     const VideoFrame& lastFrame() const { return frame; }
+    const VideoSource& video() const { return *source; }
     const FacePoses* facePoses() const { return poses ? &*poses : nullptr; }
 
   private:
     void run();
     bool reopen();  // a device that stopped: tried once a second until it is back
     bool stopRequested();
+    bool unchangedAround(const FaceBox& face) const;
 
     std::unique_ptr<VideoSource> source;
     const std::string name;
@@ -88,6 +97,7 @@ class CameraTracker {
     FaceFinder finder;
     std::optional<FacePoses> poses;  // made for the pictures' size
     VideoFrame frame;
+    GreyImage previous;  // the picture before
     std::atomic<bool> recentreWanted = false;
 
     WakeUp wakeUp;

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+
+#include "model/PoseTrace.h"
 
 // Helpers for the tools' command lines. A bad option or value is one line on stderr,
 // "PROGRAM: MESSAGE", and exit status 2.
@@ -15,20 +16,16 @@
     std::exit(2);
 }
 
-// Reads `count` numbers separated by `separator` with `read` (strtof, strtod or alike),
-// each wholly a number; false on anything else.
-template <typename Number, typename Read>
-bool readList(const char* text, char separator, Number* out, int count, Read read) {
-    const char* p = text;
+// Reads exactly `count` numbers separated by `separator`, each a plain decimal number as
+// the records' (readDecimal: no hexadecimal, infinities or NaN); false on anything else.
+inline bool readList(std::string_view text, char separator, double* out, int count) {
     for (int i = 0; i < count; ++i) {
-        char* end = nullptr;
-        if (*p == '\0' || std::isspace(static_cast<unsigned char>(*p))) return false;
-        out[i] = read(p, &end);
-        if (end == p) return false;
-        p = end;
-        if (i + 1 < count && *p++ != separator) return false;
+        std::size_t end = i + 1 < count ? text.find(separator) : text.size();
+        if (end == std::string_view::npos || !readDecimal(text.substr(0, end), out[i]))
+            return false;
+        text.remove_prefix(i + 1 < count ? end + 1 : end);
     }
-    return *p == '\0';
+    return true;
 }
 
 // Reads the option at argv[i] and returns its value, moving `i` onto the value. --help (or
@@ -56,8 +53,7 @@ template <typename Fits>
 double readNumber(const char* program, const std::string& option, const char* value, Fits fits,
                   const char* wanted) {
     double number = 0.0;
-    auto toDouble = [](const char* s, char** end) { return std::strtod(s, end); };
-    if (!readList(value, ',', &number, 1, toDouble) || !fits(number))
+    if (!readDecimal(value, number) || !fits(number))
         failUsage(program, option + " wants " + wanted + ", not '" + value + "'");
     return number;
 }

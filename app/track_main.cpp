@@ -13,6 +13,7 @@
 #include "app/CommandLine.h"
 #include "app/HeadTracker.h"
 #include "app/TrackedInterface.h"
+#include "camera/CheckPicture.h"
 
 namespace {
 const char usage[] =
@@ -34,7 +35,8 @@ const char usage[] =
     "                  (default 60)\n"
     "  --camera-check PICTURE.png  checks the set-up without a window: two seconds of\n"
     "                  pictures, their rate and cost, the face, and the last picture\n"
-    "                  with the face marked; status 0 with a face, 1 without\n"
+    "                  with the face marked; status 0 with a face, 1 without, 3 if\n"
+    "                  its report or picture could not be written\n"
     "  --distance CM   viewing distance at the neutral pose, 1 to 10000 (default 60)\n"
     "  --gain G        scales sideways and vertical motion, above 0 to 100 (default 1)\n"
     "  --invert AXES   flips any of x, y, z, comma-separated (+x right, +y up,\n"
@@ -98,6 +100,10 @@ Options parse(int argc, char** argv) {
                 readNumber("fishtank-track", arg, value, fits, "degrees, 20 to 170");
         } else if (arg == "--camera-check") {
             if (*value == '\0') fail("--camera-check needs a file name for the picture");
+            if (std::string(value) == "-")
+                fail(
+                    "--camera-check wants a file name: standard output (-) has the check's "
+                    "report (./- names a file called -)");
             options.checkPicture = value;
         } else if (arg == "--distance") {
             auto fits = [](double n) { return n >= 1 && n <= 10000; };
@@ -129,11 +135,10 @@ Options parse(int argc, char** argv) {
             options.smoothingGiven = true;
             TrackingSettings& s = options.settings;
             double values[2];
-            auto toDouble = [](const char* text, char** end) { return std::strtod(text, end); };
             if (std::string(value) == "off") {
                 s.smooth = false;
-            } else if (readList(value, ',', values, 2, toDouble) && values[0] > 0 &&
-                       values[0] <= 1000 && values[1] >= 0 && values[1] <= 1000) {
+            } else if (readList(value, ',', values, 2) && values[0] > 0 && values[0] <= 1000 &&
+                       values[1] >= 0 && values[1] <= 1000) {
                 s.smooth = true;
                 s.sideways = s.distance = {values[0], values[1]};
             } else {
@@ -145,7 +150,9 @@ Options parse(int argc, char** argv) {
             if (*value == '\0') fail("--record needs a file name");
             // Standard output carries the view's own lines; poses among them would be lost.
             if (std::string(value) == "-")
-                fail("--record wants a file name: standard output (-) has the program's own lines");
+                fail(
+                    "--record wants a file name: standard output (-) has the program's own "
+                    "lines (./- names a file called -)");
             options.record = value;
         }
     }
@@ -174,6 +181,11 @@ int main(int argc, char** argv) {
     ensureStandardStreamsOpen();
     Options options = parse(argc, argv);
     std::unique_ptr<CameraTracker> camera;
+    if (!options.checkPicture.empty()) {
+        std::string problem = checkPictureProblem(options.checkPicture);
+        if (!problem.empty())
+            fail("cannot write the picture " + options.checkPicture + ": " + problem);
+    }
     if (!options.camera.empty()) {
         std::unique_ptr<VideoSource> video;
         try {

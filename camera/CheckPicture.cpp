@@ -1,6 +1,11 @@
 #include "camera/CheckPicture.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <vector>
@@ -29,4 +34,15 @@ bool writeCheckPicture(const std::string& path, const GreyImage& picture, const 
     if (!file) return false;
     bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
     return std::fclose(file) == 0 && written;
+}
+
+std::string checkPictureProblem(const std::string& path) {
+    // Not waiting for a FIFO's reader: without one it is refused (ENXIO).
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
+    bool made = fd >= 0;
+    if (!made && errno == EEXIST) fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    ::close(fd);
+    if (made) ::unlink(path.c_str());
+    return {};
 }

@@ -9,3 +9,7 @@
 // `caption` drawn on it. False, with errno set where there is one, when it cannot.
 bool writeCheckPicture(const std::string& path, const GreyImage& picture, const FaceBox* face,
                        const std::string& caption);
+
+// Why the check's picture cannot be written to `path`, found before the check: empty when
+// it can. Nothing is left behind: a file made to find out is removed.
+std::string checkPictureProblem(const std::string& path);

@@ -23,13 +23,13 @@ struct VideoFrame {
 
 // Camera pictures: from a V4L2 camera device (a path under /dev), asked for 640x480 at 30
 // frames/s in MJPG where it offers that; or from a video file or image sequence, played in
-// real time at its own frame rate. With the face finder, the only code that uses the
-// capture library.
+// real time at its own frame rate, its frames that cannot be read passed over and counted.
+// With the face finder, the only code that uses the capture library.
 class VideoSource {
   public:
     // Opens `source` and reads its first frame. Throws std::runtime_error whose text says
     // why it cannot be used, in the user's terms: no such device or file, permission
-    // denied, busy, not a camera, not a video.
+    // denied, busy, not a camera, not a video, no picture within a few seconds (a FIFO).
     explicit VideoSource(const std::string& source);
     ~VideoSource();
     VideoSource(const VideoSource&) = delete;
@@ -39,11 +39,18 @@ class VideoSource {
     bool isDevice() const;
     // What the source actually delivers: "640x480 at 30 frames/s".
     std::string format() const;
+    // The rate a file gives, or is played at; the rate a device was asked for.
+    double framesPerSecond() const;
+    // Monotonic seconds when a file's next frame is due; 0 for a device.
+    double nextFrameDue() const;
+    // A file's frames so far that could not be read and were passed over.
+    long skippedFrames() const;
 
     enum class Read { frame, ended, failed };
     // Waits for the newest frame. A device keeps a queue of one buffer, so a slow frame
     // never leaves older ones waiting; a file's frames that are overdue are skipped for
-    // the one due now. `ended` at the end of a file, `failed` when a device stops.
+    // the one due now. `ended` at the end of a file (its last frame read, or a long run
+    // of frames that cannot be read), `failed` when a device stops.
     Read readNewest(VideoFrame& frame);
 
   private:

@@ -18,28 +18,6 @@ std::string_view trimmed(std::string_view field) {
     return field;
 }
 
-// A plain decimal number, [+-]digits[.digits][e[+-]digits], finite; no hex, inf or nan.
-bool readDecimal(std::string_view text, double& value) {
-    std::size_t i = 0, digits = 0;
-    auto isDigit = [&](std::size_t k) {
-        return k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]));
-    };
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    for (; isDigit(i); ++i) ++digits;
-    if (i < text.size() && text[i] == '.')
-        for (++i; isDigit(i); ++i) ++digits;
-    if (digits == 0) return false;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        if (!isDigit(i)) return false;
-        while (isDigit(i)) ++i;
-    }
-    if (i != text.size()) return false;
-    value = std::strtod(std::string(text).c_str(), nullptr);
-    return std::isfinite(value);
-}
-
 // Splits a line into exactly seven comma-separated fields, spaces around them dropped.
 bool splitFields(std::string_view line, std::string_view (&fields)[7]) {
     for (int i = 0; i < 7; ++i) {
@@ -71,6 +49,29 @@ bool readPoseLine(std::string_view line, double (&values)[7]) {
     return true;
 }
 }  // namespace
+
+bool readDecimal(std::string_view text, double& value) {
+    std::size_t i = 0, digits = 0;
+    auto isDigit = [&](std::size_t k) {
+        return k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]));
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    for (; isDigit(i); ++i) ++digits;
+    if (i < text.size() && text[i] == '.')
+        for (++i; isDigit(i); ++i) ++digits;
+    if (digits == 0) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (!isDigit(i)) return false;
+        while (isDigit(i)) ++i;
+    }
+    if (i != text.size()) return false;
+    double read = std::strtod(std::string(text).c_str(), nullptr);
+    if (!std::isfinite(read)) return false;
+    value = read;
+    return true;
+}
 
 std::string poseTraceLine(double time, const HeadPose& pose) {
     char line[256];

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/HeadPose.h"
@@ -15,6 +16,11 @@ struct TracedPose {
 };
 
 constexpr char poseTraceHeader[] = "t,x,y,z,yaw,pitch,roll";
+
+// The one rule for numbers that the tools read, in records and on their command lines: a
+// plain decimal number, [+-]digits[.digits][e[+-]digits], finite; no hexadecimal,
+// infinities or NaN, no spaces. False, `value` untouched, on anything else.
+bool readDecimal(std::string_view text, double& value);
 
 // One pose line of a trace, with its newline.
 std::string poseTraceLine(double time, const HeadPose& pose);

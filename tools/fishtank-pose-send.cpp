@@ -93,8 +93,7 @@ Options parse(int argc, char** argv) {
             if (o.path != "sine" && o.path != "step") fail("--path wants sine or step");
         } else if (arg == "--pose") {
             double xyz[3];
-            auto toDouble = [](const char* s, char** end) { return std::strtod(s, end); };
-            if (!readList(value, ',', xyz, 3, toDouble)) fail("--pose wants X,Y,Z");
+            if (!readList(value, ',', xyz, 3)) fail("--pose wants X,Y,Z");
             o.still.x = xyz[0], o.still.y = xyz[1], o.still.z = xyz[2];
         }
     }

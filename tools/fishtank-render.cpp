@@ -28,8 +28,8 @@ const char usage[] =
     "  WxH pixels (default 720x720, at most 16384 each way) and writes it to FILE\n"
     "  (default fishtank.png; - for standard output) as an 8-bit RGB PNG.\n"
     "  X, Y and Z are decimal numbers. The head stays within x, y in [-100, 100] and\n"
-    "  z in [1, 100]: a value outside, an infinity or a number too large for a float\n"
-    "  included, is drawn at the nearest bound, with a warning; nan is refused.\n"
+    "  z in [1, 100]: a value outside, a number too large for a float included, is\n"
+    "  drawn at the nearest bound, with a warning; hexadecimal, inf and nan are refused.\n"
     "  An existing FILE keeps its permissions; a device or FIFO is written into.\n"
     "  --animate draws a head path as a looping GIF (default fishtank.gif, at most\n"
     "  2048x2048 and 3600 frames): orbit circles around the start position, leaning\n"
@@ -62,15 +62,14 @@ Options parse(int argc, char** argv) {
             optionValue("fishtank-render", usage, argc, argv, i,
                         {"--head", "--size", "-o", "--animate", "--fps", "--seconds"});
         if (arg == "--head") {
-            auto toFloat = [](const char* s, char** end) { return std::strtof(s, end); };
-            if (!readList(value, ',', options.head, 3, toFloat) || std::isnan(options.head[0]) ||
-                std::isnan(options.head[1]) || std::isnan(options.head[2]))
+            double head[3];
+            if (!readList(value, ',', head, 3))
                 fail(std::string("--head wants three numbers X,Y,Z, not '") + value + "'");
+            for (int i = 0; i < 3; ++i) options.head[i] = static_cast<float>(head[i]);
         } else if (arg == "--size") {
-            long size[2];
-            auto toLong = [](const char* s, char** end) { return std::strtol(s, end, 10); };
-            if (!readList(value, 'x', size, 2, toLong) || size[0] < 1 || size[0] > 16384 ||
-                size[1] < 1 || size[1] > 16384)
+            double size[2];
+            auto fits = [](double n) { return n >= 1 && n <= 16384 && n == std::floor(n); };
+            if (!readList(value, 'x', size, 2) || !fits(size[0]) || !fits(size[1]))
                 fail(std::string("--size wants WxH, each 1 to 16384, not '") + value + "'");
             options.width = static_cast<int>(size[0]);
             options.height = static_cast<int>(size[1]);

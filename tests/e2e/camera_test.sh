@@ -28,9 +28,14 @@ at_twelve_cm() { picture_is frame9 0.08 0.28 -0.1 0.1; }
 head -c 30000 move.avi > cut.avi
 echo "not a video" > text.avi
 
-# Sources that cannot be used: one line naming the source and why, status 1.
+# Sources that cannot be used: one line naming the source and why, status 1. A FIFO that
+# never gets a writer, or whose writer stops before a whole frame, is given up in 5 s.
+mkfifo unwritten.avi early.avi
+{ head -c 3000 move.avi; exec sleep 60; } > early.avi &
+feeder=$!
 for case in "missing.avi:no such file" "text.avi:not a video" "/dev/video99:no such device" \
-            ".:a folder, not a video"; do
+            ".:a folder, not a video" "missing%03d.png:no such file" \
+            "unwritten.avi:no picture came within 5 s" "early.avi:no picture came within 5 s"; do
     file=${case%%:*} reason=${case#*:}
     timeout 20 "$track" --camera "$file" > out 2> err
     status=$?
@@ -38,9 +43,23 @@ for case in "missing.avi:no such file" "text.avi:not a video" "/dev/video99:no s
         grep -q "^fishtank-track: cannot open the camera $file: $reason" err ||
         fail "--camera $file: status $status, $(cat err)"
 done
+kill "$feeder"
+feeder=
 timeout 20 "$track" --camera move.avi --port 4242 2> err
 [ $? -eq 2 ] || fail "--camera with --port: $(cat err)"
 echo "ok: sources that cannot be used are named, with the reason"
+
+# Bad values, a check picture that cannot be written among them: one line, status 2,
+# before any capture. Numbers are plain decimals, as in records.
+for args in "--distance 0x10" "--camera-fov inf" "--smooth 1,nan" "--camera-check -" \
+            "--camera-check no/such/folder/check.png"; do
+    # shellcheck disable=SC2086
+    timeout 20 "$track" --camera move.avi --camera-check bad.png $args > out 2> err
+    status=$?
+    [ "$status" -eq 2 ] && [ "$(wc -l < err)" -eq 1 ] && [ ! -s out ] && [ ! -e bad.png ] &&
+        [ ! -e - ] || fail "$args: status $status, $(cat out err)"
+done
+echo "ok: bad values and check pictures that cannot be written are refused at once"
 
 # The set-up check: the face, its place and a picture; without a face, status 1.
 timeout 30 "$track" --camera move.avi --camera-check check.png > check.out 2> err ||
@@ -51,7 +70,45 @@ timeout 30 "$track" --camera none.avi --camera-check none.png > none.out 2> err
 [ $? -eq 1 ] && grep -q "no face" none.out || fail "the check without a face: $(cat none.out err)"
 timeout 30 "$track" --camera cut.avi --camera-check cut.png > cut.out 2> err
 [ $? -le 1 ] && grep -q "end of the file after [0-9]* frames" cut.out || fail "the check of a cut file: $(cat cut.out err)"
+timeout 30 "$track" --camera move.avi --camera-check full.png > /dev/full 2> err
+[ $? -eq 3 ] && grep -q "^fishtank-track: cannot write the check's report: No space left on device$" err ||
+    fail "the check's report lost: $(cat err)"
 echo "ok: the set-up check finds the face, and says when there is none"
+
+# Odd and damaged sources in the check (ffmpeg makes them from the test videos): an image
+# sequence whose first picture has 16 bits a channel and whose eleventh is cut short; a
+# video with a frame's bytes overwritten; a rate of 0.0005 frames/s, which must not hold
+# the check; pictures too small for a face; a video whose size drops midway, which the
+# library hands over as stale pixels around the face.
+"$face_video" big.avi 640x480 1 still && "$face_video" small.avi 320x240 2 still &&
+    "$face_video" tiny.avi 16x16 1 still || fail "cannot make the odd videos"
+mkdir seq && ffmpeg -loglevel error -i big.avi seq/%03d.png &&
+    ffmpeg -loglevel error -i seq/001.png -pix_fmt rgb48be seq/deep.png && mv seq/deep.png seq/001.png &&
+    head -c 3000 seq/011.png > seq/cut.png && mv seq/cut.png seq/011.png &&
+    cp move.avi damaged.avi &&
+    at=$(($(grep -obUa 00dc move.avi | sed -n 20p | cut -d: -f1) + 20)) &&
+    head -c 3000 /dev/zero | dd of=damaged.avi bs=1 seek="$at" conv=notrunc 2> /dev/null &&
+    ffmpeg -loglevel error -r 0.0005 -i move.avi -c copy slow.avi &&
+    printf "file big.avi\nfile small.avi\n" > parts && ffmpeg -loglevel error -f concat -i parts -c copy shrinks.avi ||
+    fail "ffmpeg cannot make the odd videos"
+check_says() {  # check_says SOURCE STATUS LINE...: the check ends with STATUS and says each LINE
+    local source=$1 expected=$2 status line
+    shift 2
+    timeout 10 "$track" --camera "$source" --camera-check odd.png > odd.out 2> err
+    status=$?
+    [ "$status" -eq "$expected" ] || fail "the check of $source: status $status, $(cat odd.out)"
+    for line in "$@"; do
+        grep -q -x -F -- "$line" odd.out || fail "the check of $source does not say '$line': $(cat odd.out)"
+    done
+}
+check_says 'seq/%03d.png' 0 "1 frame that could not be read was skipped"
+check_says damaged.avi 0 "1 frame that could not be read was skipped"
+check_says slow.avi 1 "camera slow.avi: 320x240 at 0.0005 frames/s" \
+    "no face: 0.0005 frames/s is too low a rate to follow one (10 at least)"
+check_says tiny.avi 1 "no face: the pictures, 16x16 pixels, are too small to find one in (45x45 at least)"
+grep -q "no face was followed; whole-picture searches: 30, " odd.out || fail "tiny: $(cat odd.out)"
+check_says shrinks.avi 1 "no face: the picture around it stopped changing, as a frozen or damaged video's does"
+echo "ok: odd and damaged sources are read past their bad frames, and the check says what is wrong"
 
 # Following the face: the tracking line, the picture from the head's place, no UDP port.
 start --camera move.avi

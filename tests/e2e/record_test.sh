@@ -85,7 +85,8 @@ kill -0 "$pid" || fail "a FIFO whose reader went away ended the program"
 kill "$sender"
 
 for args in "--port 4242.9" "--port $port --garbage 2.5" "--port $port --host ::1" \
-            "--port $port --host no.such.host.invalid" "--port $port --pose 1,2"; do
+            "--port $port --host no.such.host.invalid" "--port $port --pose 1,2" \
+            "--port 0x10" "--port $port --pose 0x1,0,0" "--port $port --rate inf"; do
     # shellcheck disable=SC2086
     "$send" $args --seconds 0.1 2> send.err
     status=$?
