@@ -16,14 +16,15 @@ constexpr double checkSeconds = 2.0;
 
 int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     std::printf("%s\n", camera.description().c_str());
-    Durations following, wholeSearches, age;
+    if (std::string changed = camera.settingsChanged(); !changed.empty())
+        std::fprintf(stderr, "fishtank-track: %s\n", changed.c_str());
+    Durations following, wholeSearches;
     CameraStep last;
     long frames = 0;
+    VideoFrame first;
     const double start = monotonicSeconds();
     while (monotonicSeconds() - start < checkSeconds) {
-        CameraStep step = camera.step([&](const CameraPose& pose) {
-            if (std::isfinite(pose.exposureStart)) age.add(monotonicSeconds() - pose.exposureStart);
-        });
+        CameraStep step = camera.step([](const CameraPose&) {});
         if (step.read != VideoSource::Read::frame) {
             const char* what = step.read == VideoSource::Read::ended
                                    ? "end of the file"
@@ -31,23 +32,38 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             std::printf("%s after %ld frames\n", what, frames);
             break;
         }
-        ++frames;
+        if (frames++ == 0) first = camera.lastFrame();
         (step.wholeSearch ? wholeSearches : following).add(step.processing);
         last = step;
     }
     double took = monotonicSeconds() - start;
     auto ms = [](const Durations& d, double q) { return d.quantile(q) * 1000.0; };
     std::printf("%ld frames in %.2f s: %.1f frames/s\n", frames, took, frames / took);
+    const VideoFrame& frame = camera.lastFrame();
+    double between = frame.readTime - first.readTime;
+    if (camera.isDevice() && frames > 1 && between > 0)
+        std::printf(
+            "the camera delivered %.1f frames/s by its frame numbers; since it opened it "
+            "dropped %ld for want of a free buffer, %ld were passed over for a newer one, "
+            "%ld were damaged\n",
+            (frame.sequence - first.sequence) / between, frame.dropped, frame.passedOver,
+            frame.damaged);
     std::printf(
         "a frame, from read to face: %.1f ms median, %.1f ms p99, %.1f ms at most "
         "while following the face; whole-picture searches: %zu, %.1f ms median\n",
         ms(following, 0.5), ms(following, 0.99), ms(following, 1), wholeSearches.count(),
         ms(wholeSearches, 0.5));
+    Durations age = camera.frameAges();
     if (age.count() > 0)
         std::printf(
-            "frames were %.1f ms old (median, %.1f ms p99) from the start of their "
-            "exposure when their pose was ready\n",
-            ms(age, 0.5), ms(age, 0.99));
+            "frames were %.1f ms old (median, %.1f ms p99) when read, from the start of "
+            "their exposure%s\n",
+            ms(age, 0.5), ms(age, 0.99),
+            frame.stamp == FrameStamp::endOfFrame
+                ? " (the camera stamps the end of a frame: one frame period is taken off)"
+                : "");
+    else if (camera.isDevice())
+        std::printf("the camera stamps no exposure times: the frames' age is not known\n");
     else
         std::printf(
             "the source stamps no exposure times (a file has none): the frames' age "
@@ -74,7 +90,6 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             std::snprintf(caption, sizeof caption, "face found, being centred");
         }
     }
-    const VideoFrame& frame = camera.lastFrame();
     if (frame.picture.pixels.empty() ||
         !writeCheckPicture(picturePath, frame.picture, last.faceFound ? &last.face : nullptr,
                            caption)) {
