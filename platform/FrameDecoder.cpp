@@ -2,6 +2,7 @@
 
 #include <turbojpeg.h>
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -10,12 +11,17 @@ std::size_t area(int width, int height) {
     return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
 }
 
-// Whether the decoder's warning leaves the picture whole. Many webcams pad their frames
-// with a byte or two before the end marker (0xd9): every row was decoded before it, and
-// skipping such frames would skip all of that camera's. libjpeg words this warning so
-// since version 6.
+// Whether the decoder's warning leaves the picture whole. Some webcams pad their frames
+// with a few bytes before the end marker (0xd9), after every row was decoded; skipping
+// those would skip all of such a camera's frames. Many bytes there mean damage: a frame
+// whose second half is another frame's, as a writer that overtakes its reader leaves it,
+// ends in thousands. libjpeg words this warning so since version 6.
 bool onlyPaddingAtTheEnd(const char* warning) {
-    return std::strstr(warning, "extraneous bytes before marker 0xd9") != nullptr;
+    unsigned extraneous = 0;
+    char marker[3] = {};
+    return std::sscanf(warning, "Corrupt JPEG data: %u extraneous bytes before marker 0x%2s",
+                       &extraneous, marker) == 2 &&
+           std::strcmp(marker, "d9") == 0 && extraneous <= 16;
 }
 }  // namespace
 
