@@ -420,6 +420,7 @@ bool CameraDevice::Stream::read(GreyImage& picture, DeviceFrame& frame, double w
         if (ready <= 0) return false;
         v4l2_buffer newest{};
         bool have = false;
+        std::size_t taken = 0;
         for (;;) {
             v4l2_buffer buffer{};
             buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -428,6 +429,7 @@ bool CameraDevice::Stream::read(GreyImage& picture, DeviceFrame& frame, double w
                 if (errno == EAGAIN) break;
                 return false;  // ENODEV unplugged, EIO, EPIPE: a fatal streaming error
             }
+            ++taken;
             long sequence = buffer.sequence;
             if (lastSequence >= 0 && sequence > lastSequence + 1)
                 dropped += sequence - lastSequence - 1;
@@ -447,6 +449,13 @@ bool CameraDevice::Stream::read(GreyImage& picture, DeviceFrame& frame, double w
         }
         if (!have) {
             if (waiting.revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
+            continue;
+        }
+        // Every buffer was full: the device has had none to fill since the newest, and
+        // has dropped the frames after it. The next frame is the newest then.
+        if (taken == buffers.size() && buffers.size() > 1) {
+            ++passedOver;
+            if (!giveBack(newest)) return false;
             continue;
         }
         bool decoded = decode(newest, picture);

@@ -55,7 +55,8 @@ class CameraDevice {
     double framesPerSecond() const;
 
     // Waits for a frame (at most two seconds), takes the newest that waits and gives every
-    // other buffer back at once. False when the device stopped delivering: unplugged, a
+    // other buffer back at once; when every buffer was full, the device has dropped the
+    // frames since, and the next frame is taken instead. False when the device stopped delivering: unplugged, a
     // read error, a fatal streaming error, or no usable frame within the wait.
     bool readNewest(GreyImage& picture, DeviceFrame& frame);
 
