@@ -97,10 +97,10 @@ Options parse(int argc, char** argv) {
             options.fullScreen = true;
             continue;
         }
-        const char* value = optionValue("fishtank-track", usage, argc, argv, i,
-                                        {"--port", "--listen", "--distance", "--gain", "--invert",
-                                         "--smooth", "--record", "--camera-fov", "--camera-check",
-                                         "--camera-settings"});
+        const char* value =
+            optionValue("fishtank-track", usage, argc, argv, i,
+                        {"--port", "--listen", "--distance", "--gain", "--invert", "--smooth",
+                         "--record", "--camera-fov", "--camera-check", "--camera-settings"});
         if (arg == "--port") {
             auto isPort = [](double n) { return n >= 0 && n <= 65535 && n == std::floor(n); };
             options.port = static_cast<int>(
@@ -233,9 +233,10 @@ int main(int argc, char** argv) {
     if (options.useCamera) {
         if (options.camera.empty()) options.camera = defaultCamera(CameraDevice::list());
         if (options.camera.empty()) {
-            std::fputs("fishtank-track: cannot open a camera: no video device delivers colour "
-                       "pictures (fishtank-track --list-cameras lists them)\n",
-                       stderr);
+            std::fputs(
+                "fishtank-track: cannot open a camera: no video device delivers colour "
+                "pictures (fishtank-track --list-cameras lists them)\n",
+                stderr);
             return 1;
         }
         std::unique_ptr<VideoSource> video;

@@ -59,8 +59,9 @@ std::string openProblem(int error) {
 std::runtime_error setUpFailed(const char* step) {
     if (errno == EBUSY) return std::runtime_error("busy: in use by another program");
     if (errno == ENOSPC)  // the USB bus cannot carry the stream beside the others on it
-        return std::runtime_error("no room on its USB bus: close other cameras, or plug it "
-                                  "into another port");
+        return std::runtime_error(
+            "no room on its USB bus: close other cameras, or plug it "
+            "into another port");
     return std::runtime_error(std::string(step) + ": " + std::strerror(errno));
 }
 
@@ -328,10 +329,12 @@ CameraDevice::CameraDevice(const std::string& path, CameraSettings settings)
     s.mode = {format.fmt.pix.pixelformat, format.fmt.pix.width, format.fmt.pix.height,
               p.best.interval};
     if (preference(s.mode.format) >= static_cast<int>(std::size(readable)))
-        throw std::runtime_error("it delivers no pictures in a format this program reads "
-                                 "(MJPG, YUYV, GREY)");
+        throw std::runtime_error(
+            "it delivers no pictures in a format this program reads "
+            "(MJPG, YUYV, GREY)");
     s.stride = format.fmt.pix.bytesperline;
-    if (s.stride == 0) s.stride = format.fmt.pix.width * (s.mode.format == V4L2_PIX_FMT_YUYV ? 2 : 1);
+    if (s.stride == 0)
+        s.stride = format.fmt.pix.width * (s.mode.format == V4L2_PIX_FMT_YUYV ? 2 : 1);
 
     v4l2_streamparm rate{};
     rate.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -475,10 +478,10 @@ bool CameraDevice::Stream::read(GreyImage& picture, DeviceFrame& frame, double w
         // gives the start of an exposure that lasts the whole frame, the dim-light case.
         double stamp = static_cast<double>(newest.timestamp.tv_sec) +
                        static_cast<double>(newest.timestamp.tv_usec) * 1e-6;
-        bool monotonic = (newest.flags & V4L2_BUF_FLAG_TIMESTAMP_MASK) ==
-                         V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC;
-        bool atStart = (newest.flags & V4L2_BUF_FLAG_TSTAMP_SRC_MASK) ==
-                       V4L2_BUF_FLAG_TSTAMP_SRC_SOE;
+        bool monotonic =
+            (newest.flags & V4L2_BUF_FLAG_TIMESTAMP_MASK) == V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC;
+        bool atStart =
+            (newest.flags & V4L2_BUF_FLAG_TSTAMP_SRC_MASK) == V4L2_BUF_FLAG_TSTAMP_SRC_SOE;
         double start = atStart ? stamp : stamp - period;
         if (monotonic && stamp > 0 && start <= frame.readTime && start > frame.readTime - 10) {
             frame.exposureStart = start;

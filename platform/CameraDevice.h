@@ -56,16 +56,17 @@ class CameraDevice {
 
     // Waits for a frame (at most two seconds), takes the newest that waits and gives every
     // other buffer back at once; when every buffer was full, the device has dropped the
-    // frames since, and the next frame is taken instead. False when the device stopped delivering: unplugged, a
-    // read error, a fatal streaming error, or no usable frame within the wait.
+    // frames since, and the next frame is taken instead. False when the device stopped
+    // delivering: unplugged, a read error, a fatal streaming error, or no usable frame
+    // within the wait.
     bool readNewest(GreyImage& picture, DeviceFrame& frame);
 
     // A /dev/video* node as --list-cameras tells it.
     struct Node {
         std::string path, card;
-        bool opened = false;  // false: `problem` says why it cannot be opened
-        std::string problem;  // why it delivers no pictures; empty when it does
-        std::string mode;     // its best mode near 640x480, as format() says it
+        bool opened = false;    // false: `problem` says why it cannot be opened
+        std::string problem;    // why it delivers no pictures; empty when it does
+        std::string mode;       // its best mode near 640x480, as format() says it
         bool metadata = false;  // a metadata node, beside a camera
         bool infrared = false;  // grey pictures only: an infrared camera
     };

@@ -33,8 +33,8 @@ FrameDecoder::~FrameDecoder() {
     tjDestroy(decompressor);
 }
 
-bool FrameDecoder::greyFromJpeg(const std::uint8_t* bytes, std::size_t size, int width,
-                                int height, GreyImage& picture) {
+bool FrameDecoder::greyFromJpeg(const std::uint8_t* bytes, std::size_t size, int width, int height,
+                                GreyImage& picture) {
     int jpegWidth = 0, jpegHeight = 0, subsampling = 0, colourSpace = 0;
     if (tjDecompressHeader3(decompressor, bytes, size, &jpegWidth, &jpegHeight, &subsampling,
                             &colourSpace) != 0 ||
@@ -56,7 +56,8 @@ namespace {
 bool takeLuma(const std::uint8_t* bytes, std::size_t size, int width, int height,
               std::size_t stride, std::size_t step, GreyImage& picture) {
     if (width <= 0 || height <= 0 || stride < step * static_cast<std::size_t>(width) ||
-        size < stride * static_cast<std::size_t>(height - 1) + step * static_cast<std::size_t>(width))
+        size <
+            stride * static_cast<std::size_t>(height - 1) + step * static_cast<std::size_t>(width))
         return false;
     picture.width = width;
     picture.height = height;

@@ -76,7 +76,8 @@ TEST(CameraSource, AFileUnderDevIsPlayedAndADeviceThatIsNoCameraIsNamedSo) {
     char name[] = "/dev/shm/fishtank-source-XXXXXX.avi";
     int fd = ::mkstemps(name, 4);
     ASSERT_GE(fd, 0);
-    ASSERT_TRUE(SyntheticCamera::writeVideo(name, 320, 240, 0.5, [](double) { return HeadPose{}; }));
+    ASSERT_TRUE(
+        SyntheticCamera::writeVideo(name, 320, 240, 0.5, [](double) { return HeadPose{}; }));
     for (const std::string& path : {std::string(name), "/dev/fd/" + std::to_string(fd)}) {
         VideoSource video(path);
         EXPECT_FALSE(video.isDevice()) << path;
