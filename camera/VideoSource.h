@@ -15,7 +15,7 @@ struct VideoFrame {
     // buffers; NaN for a file, which has no such stamp.
     double exposureStart = std::numeric_limits<double>::quiet_NaN();
     // A device's: how it stamps, its own frame number (frames it dropped counted), and
-    // the frames lost since it opened (see DeviceFrame).
+    // the frames lost since its first (see DeviceFrame).
     FrameStamp stamp = FrameStamp::none;
     long sequence = 0;
     long dropped = 0, passedOver = 0, damaged = 0;

@@ -354,6 +354,11 @@ CameraDevice::CameraDevice(const std::string& path, CameraSettings settings)
     DeviceFrame ignored;
     if (!s.read(first, ignored, firstFrameWait))
         throw std::runtime_error("it delivers no pictures (none within 5 s)");
+    // Counted from the frames read for the program: before them the ring fills and the
+    // device drops frames while the program starts, and a first frame may carry an old
+    // number (v4l2loopback numbers its writer's frames from the writer's start).
+    s.lastSequence = -1;
+    s.dropped = s.passedOver = s.damaged = 0;
 }
 
 CameraDevice::~CameraDevice() = default;

@@ -19,7 +19,7 @@ struct DeviceFrame {
     double exposureStart = std::numeric_limits<double>::quiet_NaN();
     FrameStamp stamp = FrameStamp::none;
     long sequence = 0;  // the device's frame number: it counts the frames it dropped too
-    // Since the device opened: frames the device dropped for want of a free buffer (gaps in
+    // Since the program's first frame: frames the device dropped for want of a free buffer (gaps in
     // its numbers), frames the program passed over for a newer one, and damaged frames.
     long dropped = 0, passedOver = 0, damaged = 0;
 };
