@@ -41,7 +41,7 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     std::printf("%ld frames in %.2f s: %.1f frames/s\n", frames, took, frames / took);
     const VideoFrame& frame = camera.lastFrame();
     double between = frame.readTime - first.readTime;
-    if (camera.isDevice() && frames > 1 && between > 0)
+    if (camera.isDevice() && frame.sequence > first.sequence && between > 0)
         std::printf(
             "the camera delivered %.1f frames/s by its frame numbers; it dropped %ld "
             "for want of a free buffer, %ld were passed over for a newer one, "

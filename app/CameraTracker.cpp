@@ -1,5 +1,6 @@
 #include "app/CameraTracker.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -150,8 +151,10 @@ void CameraTracker::run() {
 }
 
 // The camera's own rate, from its frame numbers, falls in dim light; the rate of frames
-// processed falls below it when the computer cannot keep up.
+// processed falls below it when the computer cannot keep up. A device that does not
+// number its frames delivered at least those processed.
 void CameraTracker::tellLowRate(double delivered, double processed) {
+    delivered = std::max(delivered, processed);
     double offered = source->framesPerSecond();
     if (delivered < lowestRate && (offered <= 0 || delivered < 0.9 * offered))
         std::fprintf(stderr,
