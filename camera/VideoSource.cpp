@@ -33,7 +33,6 @@ std::string fileProblem(const std::string& path) {
 
 struct VideoSource::Capture {
     std::string name;
-    bool device = false;
     CameraSettings settings = CameraSettings::leaveAlone;
     std::unique_ptr<CameraDevice> camera;
     cv::VideoCapture video;
@@ -50,8 +49,7 @@ VideoSource::VideoSource(const std::string& source, CameraSettings settings)
     Capture& c = *capture;
     c.name = source;
     c.settings = settings;
-    c.device = CameraDevice::isDevice(source);
-    if (c.device) {
+    if (CameraDevice::isDevice(source)) {
         c.camera = std::make_unique<CameraDevice>(source, settings);
         c.framesPerSecond = c.camera->framesPerSecond();
         return;
@@ -78,7 +76,7 @@ const std::string& VideoSource::name() const {
 }
 
 bool VideoSource::isDevice() const {
-    return capture->device;
+    return capture->camera != nullptr;
 }
 
 CameraSettings VideoSource::settings() const {
