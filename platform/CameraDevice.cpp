@@ -29,6 +29,8 @@ constexpr double wantedWidth = 640, wantedHeight = 480, wantedRate = 30;
 constexpr unsigned ringSize = 3;        // buffers asked for: one being read, two filling
 constexpr double firstFrameWait = 5.0;  // seconds, for a camera that has just started
 constexpr double frameWait = 2.0;       // seconds without a usable frame: it has stopped
+const char noFormatRead[] =
+    "it delivers no pictures in a format this program reads: MJPG, YUYV or GREY";
 const char listHint[] = " (fishtank-track --list-cameras lists the cameras)";
 
 int control(int fd, unsigned long request, void* argument) {
@@ -212,7 +214,7 @@ Probe probe(int fd) {
     }
     p.infrared = grey && !colour;
     if (modes.empty()) {
-        p.problem = "it delivers no pictures in a format this program reads (MJPG, YUYV, GREY)";
+        p.problem = noFormatRead;
         return p;
     }
     p.best = modes.front();
@@ -329,9 +331,7 @@ CameraDevice::CameraDevice(const std::string& path, CameraSettings settings)
     s.mode = {format.fmt.pix.pixelformat, format.fmt.pix.width, format.fmt.pix.height,
               p.best.interval};
     if (preference(s.mode.format) >= static_cast<int>(std::size(readable)))
-        throw std::runtime_error(
-            "it delivers no pictures in a format this program reads "
-            "(MJPG, YUYV, GREY)");
+        throw std::runtime_error(noFormatRead);
     s.stride = format.fmt.pix.bytesperline;
     if (s.stride == 0)
         s.stride = format.fmt.pix.width * (s.mode.format == V4L2_PIX_FMT_YUYV ? 2 : 1);
