@@ -43,9 +43,8 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     double between = frame.readTime - first.readTime;
     if (camera.isDevice() && frame.sequence > first.sequence && between > 0)
         std::printf(
-            "the camera delivered %.1f frames/s by its frame numbers; it dropped %ld "
-            "for want of a free buffer, %ld were passed over for a newer one, "
-            "%ld were damaged\n",
+            "the camera delivered %.1f frames/s by its frame numbers; frames it dropped for "
+            "want of a free buffer: %ld, passed over for a newer one: %ld, damaged: %ld\n",
             (frame.sequence - first.sequence) / between, frame.dropped, frame.passedOver,
             frame.damaged);
     std::printf(
