@@ -21,18 +21,19 @@ constexpr int smallestPicture = 45;
 
 int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     std::printf("%s\n", camera.description().c_str());
-    Durations following, wholeSearches, age;
+    if (std::string changed = camera.settingsChanged(); !changed.empty())
+        std::fprintf(stderr, "fishtank-track: %s\n", changed.c_str());
+    Durations following, wholeSearches;
     CameraStep last;
     long frames = 0;
+    VideoFrame first;
     const double start = monotonicSeconds(), end = start + checkSeconds;
     const VideoSource& video = camera.video();
     // A file's frame due after the end, by more than a frame at the lowest rate, is not
     // waited for: one at a very low rate would hold the check for minutes.
     const double latest = end + 1.0 / lowestUsableRate;
     while (monotonicSeconds() < end && video.nextFrameDue() < latest) {
-        CameraStep step = camera.step([&](const CameraPose& pose) {
-            if (std::isfinite(pose.exposureStart)) age.add(monotonicSeconds() - pose.exposureStart);
-        });
+        CameraStep step = camera.step([](const CameraPose&) {});
         if (step.read != VideoSource::Read::frame) {
             const char* what = step.read == VideoSource::Read::ended
                                    ? "end of the file"
@@ -40,7 +41,7 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             std::printf("%s after %ld frames\n", what, frames);
             break;
         }
-        ++frames;
+        if (frames++ == 0) first = camera.lastFrame();
         (step.wholeSearch ? wholeSearches : following).add(step.processing);
         last = step;
     }
@@ -65,11 +66,25 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     std::printf("whole-picture searches: %zu", wholeSearches.count());
     if (wholeSearches.count() > 0) std::printf(", %.1f ms median", ms(wholeSearches, 0.5));
     std::printf("\n");
+    const VideoFrame& frame = camera.lastFrame();
+    double between = frame.readTime - first.readTime;
+    if (video.isDevice() && frame.sequence > first.sequence && between > 0)
+        std::printf(
+            "the camera delivered %.1f frames/s by its frame numbers; frames it dropped for "
+            "want of a free buffer: %ld, passed over for a newer one: %ld, damaged: %ld\n",
+            (frame.sequence - first.sequence) / between, frame.dropped, frame.passedOver,
+            frame.damaged);
+    Durations age = camera.frameAges();
     if (age.count() > 0)
         std::printf(
-            "frames were %.1f ms old (median, %.1f ms p99) from the start of their "
-            "exposure when their pose was ready\n",
-            ms(age, 0.5), ms(age, 0.99));
+            "frames were %.1f ms old (median, %.1f ms p99) when read, from the start of "
+            "their exposure%s\n",
+            ms(age, 0.5), ms(age, 0.99),
+            frame.stamp == FrameStamp::endOfFrame
+                ? " (the camera stamps the end of a frame: one frame period is taken off)"
+                : "");
+    else if (video.isDevice())
+        std::printf("the camera stamps no exposure times: the frames' age is not known\n");
     else
         std::printf(
             "the source stamps no exposure times (a file has none): the frames' age "
@@ -96,7 +111,7 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             std::snprintf(caption, sizeof caption, "face found, being centred");
         }
     }
-    const GreyImage& picture = camera.lastFrame().picture;
+    const GreyImage& picture = frame.picture;
     errno = 0;
     if (!writeCheckPicture(picturePath, picture, last.faceFound ? &last.face : nullptr, caption)) {
         std::fprintf(stderr, "fishtank-track: cannot write %s: %s\n", picturePath.c_str(),

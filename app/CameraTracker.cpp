@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -25,6 +26,7 @@ CameraTracker::CameraTracker(std::unique_ptr<VideoSource> source, double fieldOf
                              double distance)
     : source(std::move(source)),
       name(this->source->name()),
+      settings(this->source->settings()),
       fieldOfView(fieldOfView),
       distance(distance) {}
 
@@ -34,6 +36,18 @@ CameraTracker::~CameraTracker() {
 
 std::string CameraTracker::description() const {
     return "camera " + name + ": " + source->format();
+}
+
+std::string CameraTracker::settingsChanged() const {
+    if (!source->rateHeld()) return {};
+    return "camera " + name +
+           ": exposure_dynamic_framerate off while the program runs, so that dim light does "
+           "not lower the frame rate (--camera-settings keep leaves it alone)";
+}
+
+Durations CameraTracker::frameAges() const {
+    std::lock_guard<std::mutex> lock(agesLock);
+    return ages;
 }
 
 void CameraTracker::start() {
@@ -79,6 +93,10 @@ CameraStep CameraTracker::step(const std::function<void(const CameraPose&)>& han
     CameraStep step;
     step.read = source->readNewest(frame);
     if (step.read != VideoSource::Read::frame) return step;
+    if (std::isfinite(frame.exposureStart)) {
+        std::lock_guard<std::mutex> lock(agesLock);
+        ages.add(frame.readTime - frame.exposureStart);
+    }
     const GreyImage& picture = frame.picture;
     if (!poses || poses->geometry().width != picture.width ||
         poses->geometry().height != picture.height)
@@ -123,8 +141,9 @@ bool CameraTracker::unchangedAround(const FaceBox& face) const {
 }
 
 void CameraTracker::run() {
-    double opened = monotonicSeconds();
-    long frames = 0, unchanged = 0;
+    long frames = 0, unchanged = 0;  // since the source opened
+    double firstRead = 0.0;
+    long firstSequence = 0;
     bool rateTold = false;
     // The face is checked once the main thread has drawn the pose (or after a frame's
     // time): on a machine of two cores, checking while it draws slows the drawing.
@@ -148,32 +167,49 @@ void CameraTracker::run() {
                          "again every second\n",
                          name.c_str());
             if (!reopen()) break;
-            opened = monotonicSeconds();
             frames = 0;
             rateTold = false;
             continue;
         }
-        ++frames;
         unchanged = done.unchanged ? unchanged + 1 : 0;
         if (unchanged == unchangedTold)
             std::fprintf(stderr,
                          "fishtank-track: camera %s: the picture around the face stopped "
                          "changing (a frozen or damaged video); no face is followed in it\n",
                          name.c_str());
-        double open = monotonicSeconds() - opened;
-        if (source->isDevice() && !rateTold && open >= rateTakenAfter) {
+        if (frames++ == 0) {
+            firstRead = frame.readTime;
+            firstSequence = frame.sequence;
+        }
+        double seconds = frame.readTime - firstRead;
+        if (source->isDevice() && !rateTold && seconds >= rateTakenAfter) {
             rateTold = true;
-            if (frames / open < lowestRate)
-                std::fprintf(stderr,
-                             "fishtank-track: camera %s delivers only %.0f frames/s: in dim "
-                             "light webcams lengthen their exposure; more light on your face "
-                             "brings the rate up\n",
-                             name.c_str(), frames / open);
+            tellLowRate((frame.sequence - firstSequence) / seconds, (frames - 1) / seconds);
         }
     }
     std::lock_guard<std::mutex> lock(stateLock);
     finished = true;
     stateChanged.notify_all();
+}
+
+// The camera's own rate, from its frame numbers, falls in dim light; the rate of frames
+// processed falls below it when the computer cannot keep up. A device that does not
+// number its frames delivered at least those processed.
+void CameraTracker::tellLowRate(double delivered, double processed) {
+    delivered = std::max(delivered, processed);
+    double offered = source->framesPerSecond();
+    if (delivered < lowestRate && (offered <= 0 || delivered < 0.9 * offered))
+        std::fprintf(stderr,
+                     "fishtank-track: camera %s delivers only %.0f frames/s: in dim light "
+                     "webcams lengthen their exposure; more light on your face brings the "
+                     "rate up\n",
+                     name.c_str(), delivered);
+    else if (processed < lowestRate && processed < 0.9 * delivered)
+        std::fprintf(stderr,
+                     "fishtank-track: camera %s delivers %.0f frames/s but only %.0f are "
+                     "processed: the computer is too slow or too busy to follow the face in "
+                     "every frame\n",
+                     name.c_str(), delivered, processed);
 }
 
 bool CameraTracker::reopen() {
@@ -185,11 +221,13 @@ bool CameraTracker::reopen() {
                 return false;
         }
         try {
-            source = std::make_unique<VideoSource>(name);
+            source = std::make_unique<VideoSource>(name, settings);
         } catch (const std::runtime_error&) {
             continue;
         }
         std::fprintf(stderr, "fishtank-track: %s\n", description().c_str());
+        if (std::string changed = settingsChanged(); !changed.empty())
+            std::fprintf(stderr, "fishtank-track: %s\n", changed.c_str());
         return true;
     }
 }

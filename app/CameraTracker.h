@@ -11,6 +11,7 @@
 
 #include "camera/FaceFinder.h"
 #include "camera/VideoSource.h"
+#include "model/Durations.h"
 #include "model/FaceGeometry.h"
 #include "model/HeadPose.h"
 #include "platform/WakeUp.h"
@@ -53,8 +54,9 @@ struct CameraStep {
 //
 // On stderr, from its thread: the end of a file, with its frames that could not be read;
 // a picture that stopped changing around the face; a device that stops delivering pictures,
-// which is then tried again once a second, with its format line when it is back; a device
-// that delivers fewer than 20 frames a second after two seconds.
+// which is then tried again once a second, with its format line when it is back; after two
+// seconds, fewer than 20 frames a second, with the cause: the camera's own rate (counted
+// by its frame numbers) or the processing.
 class CameraTracker {
   public:
     CameraTracker(std::unique_ptr<VideoSource> source, double fieldOfView, double distance);
@@ -62,8 +64,11 @@ class CameraTracker {
     CameraTracker(const CameraTracker&) = delete;
     CameraTracker& operator=(const CameraTracker&) = delete;
 
-    // "camera /dev/video0: 640x480 at 30 frames/s"
+    // "camera /dev/video0: 640x480 MJPG at 30 frames/s"
     std::string description() const;
+    // What the program changed of the camera's settings, as a line to tell; empty when
+    // nothing.
+    std::string settingsChanged() const;
 
     // Starts the capture thread; stop() asks it to end and waits for it up to 0.15 s
     // (not for a read that blocks, which ends with the process).
@@ -84,21 +89,28 @@ class CameraTracker {
     const VideoFrame& lastFrame() const { return frame; }
     const VideoSource& video() const { return *source; }
     const FacePoses* facePoses() const { return poses ? &*poses : nullptr; }
+    // How old the frames were when read, from the start of their exposure, where the
+    // device stamps them; safe to call once the capture thread has stopped.
+    Durations frameAges() const;
 
   private:
     void run();
     bool reopen();  // a device that stopped: tried once a second until it is back
+    void tellLowRate(double delivered, double processed);
     bool stopRequested();
     bool unchangedAround(const FaceBox& face) const;
 
     std::unique_ptr<VideoSource> source;
     const std::string name;
+    const CameraSettings settings;
     const double fieldOfView, distance;
     FaceFinder finder;
     std::optional<FacePoses> poses;  // made for the pictures' size
     VideoFrame frame;
     GreyImage previous;  // the picture before
     std::atomic<bool> recentreWanted = false;
+    mutable std::mutex agesLock;
+    Durations ages;
 
     WakeUp wakeUp;
     std::mutex mailboxLock;

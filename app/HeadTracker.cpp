@@ -37,6 +37,8 @@ void HeadTracker::awakeFromNib() {
     }
     if (camera) {
         std::fprintf(stderr, "fishtank-track: %s\n", camera->description().c_str());
+        if (std::string changed = camera->settingsChanged(); !changed.empty())
+            std::fprintf(stderr, "fishtank-track: %s\n", changed.c_str());
         addDescriptorSource(camera->descriptor(), [this] { receiveCameraPose(); });
         camera->start();
     }
@@ -130,20 +132,33 @@ void HeadTracker::recentre() {
 void HeadTracker::finish() {
     if (!camera) return;
     camera->stop();
-    if (frameToPhoton.count() == 0) return;
+    // The frames' age where the device stamps them, face or no face; the poses' times
+    // where any were drawn.
+    Durations ages = camera->frameAges();
+    if (frameToPhoton.count() == 0 && ages.count() == 0) return;
     auto ms = [](const Durations& d, double q) { return d.quantile(q) * 1000.0; };
-    std::string exposure = "; the source stamps no exposure times";
+    char text[160];
+    std::string summary = "no poses drawn";
+    if (frameToPhoton.count() > 0) {
+        std::snprintf(text, sizeof text,
+                      "%zu poses drawn, from frame to photon %.1f ms median, %.1f ms p99",
+                      frameToPhoton.count(), ms(frameToPhoton, 0.5), ms(frameToPhoton, 0.99));
+        summary = text;
+    }
     if (exposureToPhoton.count() > 0) {
-        char text[96];
         std::snprintf(text, sizeof text, "; from the start of exposure %.1f ms median",
                       ms(exposureToPhoton, 0.5));
-        exposure = text;
+        summary += text;
     }
-    std::fprintf(stderr,
-                 "fishtank-track: camera: %zu poses drawn, from frame to photon %.1f ms median, "
-                 "%.1f ms p99%s\n",
-                 frameToPhoton.count(), ms(frameToPhoton, 0.5), ms(frameToPhoton, 0.99),
-                 exposure.c_str());
+    if (ages.count() > 0) {
+        std::snprintf(text, sizeof text,
+                      "; frames %.1f ms old when read (median, from the start of exposure)",
+                      ms(ages, 0.5));
+        summary += text;
+    } else {
+        summary += "; the source stamps no exposure times";
+    }
+    std::fprintf(stderr, "fishtank-track: camera: %s\n", summary.c_str());
 }
 
 void HeadTracker::watch() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/CameraCheck.h"
 #include "app/CommandLine.h"
@@ -20,6 +21,7 @@ const char usage[] =
     "usage: fishtank-track [--port N] [--listen ADDR] [options]\n"
     "       fishtank-track --camera [SOURCE] [--camera-fov DEG] [options]\n"
     "       fishtank-track --camera [SOURCE] --camera-check PICTURE.png\n"
+    "       fishtank-track --list-cameras\n"
     "  options: [--distance CM] [--gain G] [--invert AXES] [--fullscreen]\n"
     "           [--smooth MIN_CUTOFF,BETA | --smooth off] [--record FILE]\n"
     "  Shows the Fishtank tunnel from the head position that a head tracker sends as\n"
@@ -29,8 +31,14 @@ const char usage[] =
     "  --listen ADDR   IPv4 address to listen on (default 127.0.0.1, this machine only;\n"
     "                  0.0.0.0 accepts poses from any machine that can reach this one)\n"
     "  --camera [SOURCE]  follows your face in a camera's pictures instead: a V4L2\n"
-    "                  device (default /dev/video0), or a video file or image\n"
-    "                  sequence played at its own rate; no UDP port is opened\n"
+    "                  device (by default the first that gives colour pictures), or a\n"
+    "                  video file or image sequence played at its own rate; no UDP\n"
+    "                  port is opened\n"
+    "  --camera-settings keep  leaves the camera's settings alone (default adjust:\n"
+    "                  its auto-exposure may not lower the frame rate in dim light\n"
+    "                  while the program runs)\n"
+    "  --list-cameras  lists the video devices: what each delivers, its mode near\n"
+    "                  640x480, metadata nodes and infrared cameras\n"
     "  --camera-fov DEG  the camera's horizontal field of view, 20 to 170\n"
     "                  (default 60)\n"
     "  --camera-check PICTURE.png  checks the set-up without a window: two seconds of\n"
@@ -54,7 +62,10 @@ struct Options {
     std::string listen = "127.0.0.1";
     int port = 4242;
     bool socketGiven = false;
-    std::string camera;  // the camera's source; empty: poses come as datagrams
+    bool useCamera = false;  // false: poses come as datagrams
+    std::string camera;      // the camera's source; empty: the default camera
+    CameraSettings cameraSettings = CameraSettings::keepRate;
+    bool listCameras = false;
     double fieldOfView = 60.0;
     std::string checkPicture;  // the set-up check's picture; empty: the window
     bool fullScreen = false;
@@ -75,17 +86,23 @@ Options parse(int argc, char** argv) {
         if (arg == "--camera") {
             // SOURCE is optional: the next argument, unless it is an option.
             bool sourceGiven = i + 1 < argc && argv[i + 1][0] != '-';
-            options.camera = sourceGiven ? argv[++i] : "/dev/video0";
-            if (options.camera.empty()) fail("--camera needs a device or a file");
+            options.useCamera = true;
+            options.camera = sourceGiven ? argv[++i] : "";
+            if (sourceGiven && options.camera.empty()) fail("--camera needs a device or a file");
+            continue;
+        }
+        if (arg == "--list-cameras") {
+            options.listCameras = true;
             continue;
         }
         if (arg == "--fullscreen") {
             options.fullScreen = true;
             continue;
         }
-        const char* value = optionValue("fishtank-track", usage, argc, argv, i,
-                                        {"--port", "--listen", "--distance", "--gain", "--invert",
-                                         "--smooth", "--record", "--camera-fov", "--camera-check"});
+        const char* value =
+            optionValue("fishtank-track", usage, argc, argv, i,
+                        {"--port", "--listen", "--distance", "--gain", "--invert", "--smooth",
+                         "--record", "--camera-fov", "--camera-check", "--camera-settings"});
         if (arg == "--port") {
             auto isPort = [](double n) { return n >= 0 && n <= 65535 && n == std::floor(n); };
             options.port = static_cast<int>(
@@ -98,6 +115,13 @@ Options parse(int argc, char** argv) {
             auto fits = [](double n) { return n >= 20 && n <= 170; };
             options.fieldOfView =
                 readNumber("fishtank-track", arg, value, fits, "degrees, 20 to 170");
+        } else if (arg == "--camera-settings") {
+            if (std::string(value) == "keep")
+                options.cameraSettings = CameraSettings::leaveAlone;
+            else if (std::string(value) == "adjust")
+                options.cameraSettings = CameraSettings::keepRate;
+            else
+                fail(std::string("--camera-settings wants keep or adjust, not '") + value + "'");
         } else if (arg == "--camera-check") {
             if (*value == '\0') fail("--camera-check needs a file name for the picture");
             if (std::string(value) == "-")
@@ -156,14 +180,45 @@ Options parse(int argc, char** argv) {
             options.record = value;
         }
     }
-    if (!options.checkPicture.empty() && options.camera.empty()) options.camera = "/dev/video0";
-    if (!options.camera.empty() && options.socketGiven)
+    if (!options.checkPicture.empty()) options.useCamera = true;
+    if (options.useCamera && options.socketGiven)
         fail("--port and --listen are for a tracker's datagrams; --camera opens no port");
-    if (!options.camera.empty() && !options.smoothingGiven) {
+    if (options.useCamera && !options.smoothingGiven) {
         options.settings.sideways = cameraSideways;
         options.settings.distance = cameraDistance;
     }
     return options;
+}
+
+// The camera --camera takes without a source: the first node that delivers colour
+// pictures (some laptops list their infrared camera or a metadata node first); else the
+// first that cannot be opened, whose reason is then told; empty when there is none.
+std::string defaultCamera(const std::vector<CameraDevice::Node>& nodes) {
+    for (const CameraDevice::Node& node : nodes)
+        if (node.problem.empty() && !node.infrared) return node.path;
+    for (const CameraDevice::Node& node : nodes)
+        if (!node.opened) return node.path;
+    return {};
+}
+
+int listCameras() {
+    std::vector<CameraDevice::Node> nodes = CameraDevice::list();
+    if (nodes.empty()) {
+        std::fputs("fishtank-track: no video devices (/dev/video*)\n", stderr);
+        return 1;
+    }
+    std::string chosen = defaultCamera(nodes);
+    for (const CameraDevice::Node& node : nodes) {
+        if (!node.opened) {
+            std::printf("%s  cannot be opened: %s\n", node.path.c_str(), node.problem.c_str());
+            continue;
+        }
+        std::string what = node.problem.empty() ? "delivers " + node.mode : node.problem;
+        if (node.problem.empty() && node.infrared) what += ": infrared, grey only";
+        if (node.path == chosen) what += " (the default)";
+        std::printf("%s  \"%s\"  %s\n", node.path.c_str(), node.card.c_str(), what.c_str());
+    }
+    return 0;
 }
 
 // The record file, opened (and locked) before anything is announced.
@@ -180,16 +235,25 @@ std::unique_ptr<RecordFile> openRecord(const std::string& path) {
 int main(int argc, char** argv) {
     ensureStandardStreamsOpen();
     Options options = parse(argc, argv);
+    if (options.listCameras) return listCameras();
     std::unique_ptr<CameraTracker> camera;
     if (!options.checkPicture.empty()) {
         std::string problem = checkPictureProblem(options.checkPicture);
         if (!problem.empty())
             fail("cannot write the picture " + options.checkPicture + ": " + problem);
     }
-    if (!options.camera.empty()) {
+    if (options.useCamera) {
+        if (options.camera.empty()) options.camera = defaultCamera(CameraDevice::list());
+        if (options.camera.empty()) {
+            std::fputs(
+                "fishtank-track: cannot open a camera: no video device delivers colour "
+                "pictures (fishtank-track --list-cameras lists them)\n",
+                stderr);
+            return 1;
+        }
         std::unique_ptr<VideoSource> video;
         try {
-            video = std::make_unique<VideoSource>(options.camera);
+            video = std::make_unique<VideoSource>(options.camera, options.cameraSettings);
             camera = std::make_unique<CameraTracker>(std::move(video), options.fieldOfView,
                                                      options.settings.mapping.distance);
         } catch (const std::runtime_error& e) {

@@ -6,6 +6,9 @@
 # CPU of the whole program and its frame-to-photon times (from a frame being read to the
 # end of the swap of the first picture drawn from it), min / median / max over the runs.
 # A file has no exposure stamps, so the camera's own delay is not in these; see README.
+# Also the cost of making a 640x480 MJPG frame grey, RUNS runs: the camera device's decoder
+# (TurboJPEG, straight to grey) against the capture library's grey decoding and its colour
+# decoding with the conversion after (the device's former way).
 #   bench/camera.sh [RUNS [BUILD-DIR]]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,6 +28,20 @@ for size in 640x480 1280x720; do
     "$build/bench/camera-bench" times "$work/path-$size.avi" | grep following
     "$build/bench/camera-bench" times "$work/none-$size.avi" | grep searching
 done
+echo
+echo "== 640x480 MJPG: decoding a frame to grey, $runs runs of 5 x 300 frames (medians: min / median / max over the runs)"
+for run in $(seq "$runs"); do
+    "$build/bench/camera-bench" decode "$work/path-640x480.avi" | tail -n +2 >> "$work/decode"
+done
+for way in "TurboJPEG, straight to grey" "OpenCV imdecode, straight to grey" \
+           "OpenCV imdecode in colour, then cvtColor"; do
+    grep -F "$way" "$work/decode" > "$work/way"
+    printf '%-42s median %s ms; fastest frame %s ms, slowest %s ms\n' "$way" \
+        "$(awk '{ print $(NF-2) }' "$work/way" | spread)" \
+        "$(awk '{ print $(NF-4) }' "$work/way" | sort -g | head -1)" \
+        "$(awk '{ print $NF }' "$work/way" | sort -g | tail -1)"
+done
+
 echo
 echo "== 640x480: accuracy and jitter, raw poses and drawn (with the camera's One Euro defaults)"
 "$build/bench/camera-bench" accuracy "$work/still-640x480.avi" "$work/path-640x480.avi"

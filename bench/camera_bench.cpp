@@ -4,10 +4,15 @@
 //   camera-bench accuracy STILL PATH  how closely the raw and the smoothed poses follow the
 //                                     moving head, and how still they hold a still one; and
 //                                     the same for other One Euro settings
+//   camera-bench decode VIDEO         the MJPG frames of a video decoded to grey as the
+//                                     camera device decodes them, against the capture
+//                                     library's grey decoding and its colour decoding with
+//                                     the conversion after: min, median, max per frame
 // The videos play in real time, as the program plays them.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,7 +21,13 @@
 #include "app/HeadTracker.h"
 #include "model/Durations.h"
 #include "model/OneEuroFilter.h"
+#include "platform/Date.h"
+#include "platform/FrameDecoder.h"
 #include "tests/camera/SyntheticCamera.h"
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
 
 namespace {
 struct Pose {
@@ -108,6 +119,60 @@ void accuracy(const char* stillVideo, const char* pathVideo) {
                     pathError(moving, smoothed(moving, axes[a], {cutoff, beta}), axes[a]));
     }
 }
+// Each way of making an MJPG frame grey, timed over every frame of the video, the ways
+// taking turns five times so that the machine's load falls on all of them alike.
+int decode(const char* video) {
+    cv::VideoCapture capture(video, cv::CAP_FFMPEG);
+    capture.set(cv::CAP_PROP_FORMAT, -1);  // the frames as stored: JPEG bytes
+    std::vector<cv::Mat> frames;
+    for (cv::Mat frame; capture.read(frame);) frames.push_back(frame.clone());
+    cv::Mat first = frames.empty() ? cv::Mat() : cv::imdecode(frames[0], cv::IMREAD_GRAYSCALE);
+    if (first.empty()) {
+        std::fprintf(stderr, "camera-bench: no MJPG frames in %s\n", video);
+        return 1;
+    }
+    FrameDecoder decoder;
+    GreyImage grey;
+    cv::Mat colour, converted;
+    struct Way {
+        const char* name;
+        std::function<bool(const cv::Mat&)> decode;
+        Durations times;
+    } ways[] = {
+        {"TurboJPEG, straight to grey",
+         [&](const cv::Mat& jpeg) {
+             return decoder.greyFromJpeg(jpeg.data, jpeg.total(), first.cols, first.rows, grey);
+         },
+         {}},
+        {"OpenCV imdecode, straight to grey",
+         [&](const cv::Mat& jpeg) { return !cv::imdecode(jpeg, cv::IMREAD_GRAYSCALE).empty(); },
+         {}},
+        {"OpenCV imdecode in colour, then cvtColor",
+         [&](const cv::Mat& jpeg) {
+             colour = cv::imdecode(jpeg, cv::IMREAD_COLOR);
+             if (colour.empty()) return false;
+             cv::cvtColor(colour, converted, cv::COLOR_BGR2GRAY);
+             return true;
+         },
+         {}},
+    };
+    for (int round = 0; round < 5; ++round)
+        for (Way& way : ways)
+            for (const cv::Mat& jpeg : frames) {
+                double start = monotonicSeconds();
+                if (!way.decode(jpeg)) {
+                    std::fprintf(stderr, "camera-bench: %s cannot decode a frame\n", way.name);
+                    return 1;
+                }
+                way.times.add(monotonicSeconds() - start);
+            }
+    std::printf("%dx%d MJPG, %zu frames x 5, ms per frame (min / median / max):\n", first.cols,
+                first.rows, frames.size());
+    for (const Way& way : ways)
+        std::printf("%-44s %6.3f / %6.3f / %6.3f\n", way.name, way.times.quantile(0) * 1e3,
+                    way.times.quantile(0.5) * 1e3, way.times.quantile(1) * 1e3);
+    return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,6 +187,8 @@ int main(int argc, char** argv) {
         accuracy(argv[2], argv[3]);
         return 0;
     }
-    std::fputs("usage: camera-bench times VIDEO | accuracy STILL-VIDEO PATH-VIDEO\n", stderr);
+    if (argc == 3 && std::strcmp(argv[1], "decode") == 0) return decode(argv[2]);
+    std::fputs("usage: camera-bench times VIDEO | accuracy STILL-VIDEO PATH-VIDEO | decode VIDEO\n",
+               stderr);
     return 2;
 }

@@ -1,8 +1,5 @@
 #include "camera/VideoSource.h"
 
-#include <fcntl.h>
-#include <linux/videodev2.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,43 +26,6 @@ constexpr double assumedFramesPerSecond = 30.0;  // for sources that give no rat
 constexpr double openingSeconds = 5.0;           // a file's, up to its first frame
 // Frames in a row that cannot be read, after which a file is taken to have ended.
 constexpr long longestFailureRun = 100;
-
-bool isDevicePath(const std::string& source) {
-    struct stat info {};
-    return source.rfind("/dev/", 0) == 0 ||
-           (::stat(source.c_str(), &info) == 0 && S_ISCHR(info.st_mode));
-}
-
-// Why a camera device cannot be used, asked of the device itself, as the capture library
-// only says that it failed; empty when it is a camera that can be opened.
-std::string deviceProblem(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        switch (errno) {
-            case ENOENT:
-            case ENODEV:
-            case ENXIO:
-                return "no such device (ls /dev/video* lists the cameras)";
-            case EACCES:
-            case EPERM:
-                return "permission denied: join the video group (sudo adduser $USER video) "
-                       "and log in again";
-            case EBUSY:
-                return "busy: in use by another program";
-            default:
-                return std::strerror(errno);
-        }
-    }
-    v4l2_capability capability{};
-    bool answers = ::ioctl(fd, VIDIOC_QUERYCAP, &capability) == 0;
-    ::close(fd);
-    std::uint32_t can = capability.capabilities & V4L2_CAP_DEVICE_CAPS ? capability.device_caps
-                                                                       : capability.capabilities;
-    if (!answers || !(can & V4L2_CAP_VIDEO_CAPTURE))
-        return "not a camera: it delivers no pictures (laptops often list a second node "
-               "for metadata; try /dev/video0)";
-    return {};
-}
 
 // A name with a printf(3) number pattern, one %d such as frame%04d.png (a width of at most
 // two digits), and no other %.
@@ -125,7 +85,8 @@ void toGrey(const cv::Mat& picture, GreyImage& grey) {
 
 struct VideoSource::Capture {
     std::string name;
-    bool device = false;
+    CameraSettings settings = CameraSettings::leaveAlone;
+    std::unique_ptr<CameraDevice> camera;
     bool sequence = false;  // an image sequence, read by the library's own sequence reader
     cv::VideoCapture video;
     cv::Mat colour;
@@ -201,36 +162,23 @@ bool VideoSource::Capture::nextFrame(bool keep) {
     }
 }
 
-VideoSource::VideoSource(const std::string& source) : capture(std::make_unique<Capture>()) {
+VideoSource::VideoSource(const std::string& source, CameraSettings settings)
+    : capture(std::make_unique<Capture>()) {
+    Capture& c = *capture;
+    c.name = source;
+    c.settings = settings;
+    if (CameraDevice::isDevice(source)) {
+        c.camera = std::make_unique<CameraDevice>(source, settings);
+        c.framesPerSecond = c.camera->framesPerSecond();
+        return;
+    }
     // The library's own messages would only repeat ours, less clearly.
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     ::setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);  // quiet: read when the first file opens
-    Capture& c = *capture;
-    c.name = source;
-    c.device = isDevicePath(source);
-    c.sequence = !c.device && isSequencePattern(source) && ::access(source.c_str(), F_OK) != 0;
-    std::string problem = c.device ? deviceProblem(source) : fileProblem(source, c.sequence);
+    c.sequence = isSequencePattern(source) && ::access(source.c_str(), F_OK) != 0;
+    std::string problem = fileProblem(source, c.sequence);
     if (!problem.empty()) throw std::runtime_error(problem);
-    if (!c.device) {
-        c.openFile();
-        return;
-    }
-    if (!c.video.open(source, cv::CAP_V4L2))
-        throw std::runtime_error("busy: in use by another program");
-    // MJPG first: uncompressed formats often cap a webcam's rate at this size. One
-    // buffer: the driver fills it only once the last frame is done with, so a frame
-    // grabbed is never an old one waiting in a queue.
-    c.video.set(cv::CAP_PROP_FOURCC, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'));
-    c.video.set(cv::CAP_PROP_FRAME_WIDTH, 640);
-    c.video.set(cv::CAP_PROP_FRAME_HEIGHT, 480);
-    c.video.set(cv::CAP_PROP_FPS, 30);
-    c.video.set(cv::CAP_PROP_BUFFERSIZE, 1);
-    if (!c.video.read(c.colour) || !isUsable(c.colour))
-        throw std::runtime_error("busy: in use by another program, or it delivers no pictures");
-    c.firstWaiting = false;  // a device's first frame is old by the time it is asked for
-    double rate = c.video.get(cv::CAP_PROP_FPS);
-    c.rateGiven = rate > 0.0 && rate <= 1000.0;
-    if (c.rateGiven) c.framesPerSecond = rate;
+    c.openFile();
 }
 
 VideoSource::~VideoSource() = default;
@@ -240,10 +188,23 @@ const std::string& VideoSource::name() const {
 }
 
 bool VideoSource::isDevice() const {
-    return capture->device;
+    return capture->camera != nullptr;
+}
+
+CameraSettings VideoSource::settings() const {
+    return capture->settings;
+}
+
+bool VideoSource::rateHeld() const {
+    return capture->camera && capture->camera->rateHeld();
+}
+
+double VideoSource::framesPerSecond() const {
+    return capture->framesPerSecond;
 }
 
 std::string VideoSource::format() const {
+    if (capture->camera) return capture->camera->format();
     char text[96];
     std::snprintf(text, sizeof text, "%dx%d at %.4g frames/s%s", capture->colour.cols,
                   capture->colour.rows, capture->framesPerSecond,
@@ -251,13 +212,9 @@ std::string VideoSource::format() const {
     return text;
 }
 
-double VideoSource::framesPerSecond() const {
-    return capture->framesPerSecond;
-}
-
 double VideoSource::nextFrameDue() const {
     const Capture& c = *capture;
-    if (c.device || c.firstWaiting) return 0.0;
+    if (c.camera || c.firstWaiting) return 0.0;
     return c.start + static_cast<double>(c.next) / c.framesPerSecond;
 }
 
@@ -267,20 +224,24 @@ long VideoSource::skippedFrames() const {
 
 VideoSource::Read VideoSource::readNewest(VideoFrame& frame) {
     Capture& c = *capture;
-    double exposure = std::numeric_limits<double>::quiet_NaN();
+    if (c.camera) {
+        DeviceFrame read;
+        if (!c.camera->readNewest(frame.picture, read)) return Read::failed;
+        frame.number = c.next++;
+        frame.readTime = read.readTime;
+        frame.exposureStart = read.exposureStart;
+        frame.stamp = read.stamp;
+        frame.sequence = read.sequence;
+        frame.dropped = read.dropped;
+        frame.passedOver = read.passedOver;
+        frame.damaged = read.damaged;
+        return Read::frame;
+    }
     if (c.firstWaiting) {
         c.firstWaiting = false;
         c.start = frame.readTime = monotonicSeconds();
         c.next = 1;
         frame.number = 0;
-    } else if (c.device) {
-        if (!c.video.grab() || !c.video.retrieve(c.colour) || c.colour.empty()) return Read::failed;
-        frame.number = c.next++;
-        frame.readTime = monotonicSeconds();
-        // The device stamps each buffer on the monotonic clock; the library gives it in ms.
-        double stamp = c.video.get(cv::CAP_PROP_POS_MSEC) / 1000.0;
-        if (stamp > 0.0 && stamp <= frame.readTime && stamp > frame.readTime - 10.0)
-            exposure = stamp;
     } else {
         const double period = 1.0 / c.framesPerSecond;
         for (double now = monotonicSeconds(); c.start + (c.next + 1) * period <= now;)
@@ -291,8 +252,7 @@ VideoSource::Read VideoSource::readNewest(VideoFrame& frame) {
         frame.number = c.next - 1;
         frame.readTime = monotonicSeconds();
     }
-    frame.exposureStart = exposure;
-    if (!isUsable(c.colour)) return Read::failed;  // a device's: a file's are checked as read
+    if (!isUsable(c.colour)) return Read::ended;  // checked as read: not reached
     toGrey(c.colour, frame.picture);
     return Read::frame;
 }
