@@ -61,8 +61,8 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             HeadPose neutral = poses->neutralPlace();
             std::printf(
                 "neutral place: %+.1f cm across and %+.1f cm up from the camera, "
-                "taken to be %.0f cm away\n",
-                neutral.x, neutral.y, neutral.z);
+                "%.1f cm away (measured: %.1f cm)\n",
+                neutral.x, neutral.y, neutral.z, poses->measuredDistance());
         }
         if (last.posed) {
             const HeadPose& p = last.pose.pose;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "camera/FaceFit.h"
 #include "platform/Date.h"
 
 namespace {
@@ -76,7 +77,14 @@ CameraStep CameraTracker::step(const std::function<void(const CameraPose&)>& han
     if (recentreWanted.exchange(false)) poses->recentre();
     step.faceFound = finder.find(picture, step.face);
     step.wholeSearch = finder.searchedWholePicture();
-    if (step.faceFound && poses->poseFor(step.face, step.pose.pose)) {
+    if (step.faceFound) {
+        double begun = monotonicSeconds();
+        landmarks.place(picture, step.face, step.shape);
+        step.landmarking = monotonicSeconds() - begun;
+        step.landmarked = true;
+        step.measured = fitFace(step.shape, poses->geometry(), step.measure);
+    }
+    if (step.measured && poses->poseFor(step.measure, step.pose.pose)) {
         step.posed = true;
         step.pose.readTime = frame.readTime;
         step.pose.exposureStart = frame.exposureStart;

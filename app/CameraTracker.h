@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "camera/FaceFinder.h"
+#include "camera/FaceLandmarks.h"
 #include "camera/VideoSource.h"
 #include "model/FaceGeometry.h"
 #include "model/HeadPose.h"
@@ -17,7 +18,7 @@
 
 // A head pose measured in a camera picture.
 struct CameraPose {
-    HeadPose pose;         // offsets from the neutral place, cm; angles 0
+    HeadPose pose;         // offsets from the neutral place, cm; the head's angles, degrees
     double readTime;       // monotonic seconds, when its frame had been read
     double exposureStart;  // its frame's exposure stamp; NaN when the source has none
 };
@@ -27,14 +28,20 @@ struct CameraStep {
     VideoSource::Read read = VideoSource::Read::frame;
     bool faceFound = false;
     FaceBox face;
+    bool landmarked = false;  // the face's landmarks were placed (in `shape`)
+    FaceShape shape{};
+    bool measured = false;  // the fit to the landmarks passed its checks (in `measure`)
+    FaceMeasure measure;
     bool posed = false;  // false while the face is being centred
     CameraPose pose{};
     bool wholeSearch = false;  // the face was searched for in the whole picture
     double processing = 0.0;   // seconds, from the frame read to the face checked
+    double landmarking = 0.0;  // seconds, placing the landmarks alone
 };
 
 // The computer's camera as a head tracker: reads the newest frame, finds the user's face
-// in it and turns the face's place into a head pose, as a tracker reports one.
+// in it, places the face's landmarks, fits a generic face to them and turns the eyes'
+// place and the head's turn into a head pose, as a tracker reports one.
 //
 // The hand-over: capture and detection take milliseconds a frame, so they run on a thread
 // of their own, and the main thread keeps its ticks and keys. Each pose goes into a
@@ -50,6 +57,9 @@ struct CameraStep {
 // that delivers fewer than 20 frames a second after two seconds.
 class CameraTracker {
   public:
+    // `distance` 0: the neutral distance is measured. Throws std::runtime_error when a
+    // model of the face finder or of the landmarks is missing; the landmarks' model is
+    // read by the capture thread (or the first step()), not here.
     CameraTracker(std::unique_ptr<VideoSource> source, double fieldOfView, double distance);
     ~CameraTracker();
     CameraTracker(const CameraTracker&) = delete;
@@ -86,6 +96,7 @@ class CameraTracker {
     const std::string name;
     const double fieldOfView, distance;
     FaceFinder finder;
+    FaceLandmarks landmarks;
     std::optional<FacePoses> poses;  // made for the pictures' size
     VideoFrame frame;
     std::atomic<bool> recentreWanted = false;
