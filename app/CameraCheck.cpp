@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 
 #include "app/CameraTracker.h"
 #include "camera/CheckPicture.h"
@@ -16,6 +17,12 @@ constexpr double checkSeconds = 2.0;
 
 int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     std::printf("%s\n", camera.description().c_str());
+    try {
+        camera.loadModels();
+    } catch (const std::runtime_error& e) {
+        std::fprintf(stderr, "fishtank-track: camera: %s\n", e.what());
+        return 1;
+    }
     Durations following, wholeSearches, age;
     CameraStep last;
     long frames = 0;

@@ -10,6 +10,16 @@
 namespace {
 constexpr double lowestRate = 20.0;     // frames a second
 constexpr double rateTakenAfter = 2.0;  // seconds
+
+// The face finder's box holds the face from the brows to the mouth; the landmarks' mean
+// shape is laid in a box from the brows to the chin and across the jaw, this much larger.
+constexpr double landmarkBoxScale = 1.37;
+FaceBox landmarkBox(const FaceBox& face) {
+    return {face.x, face.y, face.size * landmarkBoxScale};
+}
+FaceBox finderBox(const FaceBox& face) {
+    return {face.x, face.y, face.size / landmarkBoxScale};
+}
 }  // namespace
 
 CameraTracker::CameraTracker(std::unique_ptr<VideoSource> source, double fieldOfView,
@@ -68,6 +78,7 @@ void CameraTracker::poseDrawn() {
 
 CameraStep CameraTracker::step(const std::function<void(const CameraPose&)>& hand) {
     CameraStep step;
+    loadModels();  // before the first frame: a file's clock starts with it
     step.read = source->readNewest(frame);
     if (step.read != VideoSource::Read::frame) return step;
     const GreyImage& picture = frame.picture;
@@ -79,13 +90,15 @@ CameraStep CameraTracker::step(const std::function<void(const CameraPose&)>& han
     step.wholeSearch = finder.searchedWholePicture();
     if (step.faceFound) {
         double begun = monotonicSeconds();
-        landmarks.place(picture, step.face, step.shape);
+        landmarks.place(picture, landmarkBox(step.face), step.shape);
         step.landmarking = monotonicSeconds() - begun;
         step.landmarked = true;
         step.measured = fitFace(step.shape, poses->geometry(), step.measure);
+        if (step.measured) finder.correct(picture, finderBox(landmarks.boxOf(step.shape)));
     }
     if (step.measured && poses->poseFor(step.measure, step.pose.pose)) {
         step.posed = true;
+        step.pose.neutralDistance = poses->neutralPlace().z;
         step.pose.readTime = frame.readTime;
         step.pose.exposureStart = frame.exposureStart;
         hand(step.pose);
@@ -96,6 +109,13 @@ CameraStep CameraTracker::step(const std::function<void(const CameraPose&)>& han
 }
 
 void CameraTracker::run() {
+    bool ready = true;
+    try {
+        loadModels();  // here, not before the window: it takes most of a second
+    } catch (const std::runtime_error& e) {
+        std::fprintf(stderr, "fishtank-track: camera: %s\n", e.what());
+        ready = false;
+    }
     double opened = monotonicSeconds();
     long frames = 0;
     bool rateTold = false;
@@ -107,7 +127,7 @@ void CameraTracker::run() {
         wakeUp.notify();
         mailboxTaken.wait_for(lock, std::chrono::milliseconds(30), [this] { return !mailbox; });
     };
-    while (!stopRequested()) {
+    while (ready && !stopRequested()) {
         CameraStep done = step(hand);
         if (done.read == VideoSource::Read::ended) {
             std::fprintf(stderr, "fishtank-track: camera: end of %s\n", name.c_str());

@@ -19,6 +19,7 @@
 // A head pose measured in a camera picture.
 struct CameraPose {
     HeadPose pose;         // offsets from the neutral place, cm; the head's angles, degrees
+    double neutralDistance;  // cm, measured or as given: the view's distance
     double readTime;       // monotonic seconds, when its frame had been read
     double exposureStart;  // its frame's exposure stamp; NaN when the source has none
 };
@@ -84,6 +85,10 @@ class CameraTracker {
     // checking costs no latency), then checks the face. The capture thread runs this over
     // and over; the set-up check without a window calls it itself.
     CameraStep step(const std::function<void(const CameraPose&)>& hand);
+    // Reads the landmarks' model, if it has not been read (most of a second): the capture
+    // thread does at its start, step() before its first frame. Throws std::runtime_error
+    // when the model cannot be read.
+    void loadModels() { landmarks.load(); }
     const VideoFrame& lastFrame() const { return frame; }
     const FacePoses* facePoses() const { return poses ? &*poses : nullptr; }
 

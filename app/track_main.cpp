@@ -57,6 +57,7 @@ struct Options {
     std::string checkPicture;  // the set-up check's picture; empty: the window
     bool fullScreen = false;
     bool smoothingGiven = false;
+    bool distanceGiven = false;  // else the camera measures it
     std::string record;
     TrackingSettings settings;
 };
@@ -103,6 +104,7 @@ Options parse(int argc, char** argv) {
             auto fits = [](double n) { return n >= 1 && n <= 10000; };
             mapping.distance =
                 readNumber("fishtank-track", arg, value, fits, "centimetres, 1 to 10000");
+            options.distanceGiven = true;
         } else if (arg == "--gain") {
             auto fits = [](double n) { return n > 0 && n <= 100; };
             mapping.gain =
@@ -178,8 +180,9 @@ int main(int argc, char** argv) {
         std::unique_ptr<VideoSource> video;
         try {
             video = std::make_unique<VideoSource>(options.camera);
-            camera = std::make_unique<CameraTracker>(std::move(video), options.fieldOfView,
-                                                     options.settings.mapping.distance);
+            camera = std::make_unique<CameraTracker>(
+                std::move(video), options.fieldOfView,
+                options.distanceGiven ? options.settings.mapping.distance : 0.0);
         } catch (const std::runtime_error& e) {
             std::fprintf(stderr, "fishtank-track: cannot open the camera %s: %s\n",
                          options.camera.c_str(), e.what());

@@ -19,6 +19,7 @@ constexpr double refreshBelow = 0.85;  // below, with the detector's word: a new
 constexpr int giveUpAfter = 15;        // pictures without the detector's word
 constexpr int trustAfter = 3;          // pictures in a row the detector must find a new face in
 constexpr double searchWidth = 400;    // pixels across the whole picture is searched at
+constexpr double driftAllowed = 0.05;  // of the face's size, off the landmarks' box
 
 double distance(const FaceBox& a, const FaceBox& b) {
     return std::hypot(a.x - b.x, a.y - b.y);
@@ -209,6 +210,17 @@ void FaceFinder::confirm(const GreyImage& grey) {
         s.takeTemplate(picture, detected);  // lost by the match, or off the face: start there
     else if (s.lastScore < refreshBelow)
         s.takeTemplate(picture, s.last);
+}
+
+void FaceFinder::correct(const GreyImage& grey, const FaceBox& face) {
+    State& s = *state;
+    if (!s.following) return;
+    if (distance(face, s.last) <= driftAllowed * s.last.size &&
+        std::fabs(face.size / s.last.size - 1) <= driftAllowed)
+        return;
+    const cv::Mat picture(grey.height, grey.width, CV_8U,
+                          const_cast<std::uint8_t*>(grey.pixels.data()));
+    s.takeTemplate(picture, face);
 }
 
 bool FaceFinder::searchedWholePicture() const {

@@ -40,6 +40,10 @@ class FaceFinder {
     bool find(const GreyImage& picture, FaceBox& face);
     // Checks the face that find() followed in the same picture.
     void confirm(const GreyImage& picture);
+    // The face's box in the same picture as its landmarks have it: where the followed box
+    // has drifted from it by more than 5 % of its size (in place or size), the template
+    // is taken again there. The template's size follows only part of a change of depth.
+    void correct(const GreyImage& picture, const FaceBox& face);
     // Whether the last find() searched the whole picture.
     bool searchedWholePicture() const;
 
