@@ -39,7 +39,8 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             break;
         }
         ++frames;
-        (step.wholeSearch ? wholeSearches : following).add(step.processing);
+        if (step.wholeSearch || step.faceFound)
+            (step.wholeSearch ? wholeSearches : following).add(step.processing);
         last = step;
     }
     double took = monotonicSeconds() - start;
@@ -75,8 +76,14 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             const HeadPose& p = last.pose.pose;
             std::printf("head: x %+.2f cm, y %+.2f cm, z %+.2f cm from the neutral place\n", p.x,
                         p.y, p.z);
-            std::snprintf(caption, sizeof caption, "head x %+.1f y %+.1f z %+.1f cm", p.x, p.y,
-                          p.z);
+            std::printf(
+                "head: %.1f cm from the camera (measured); turned yaw %+.0f, pitch %+.0f, "
+                "roll %+.0f degrees\n",
+                last.measure.z, p.yaw, p.pitch, p.roll);
+            std::snprintf(caption, sizeof caption,
+                          "head x %+.1f y %+.1f z %+.1f cm, %.0f cm away, yaw %+.0f pitch %+.0f "
+                          "roll %+.0f",
+                          p.x, p.y, p.z, last.measure.z, p.yaw, p.pitch, p.roll);
         } else {
             std::snprintf(caption, sizeof caption, "face found, being centred");
         }
@@ -84,7 +91,7 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     const VideoFrame& frame = camera.lastFrame();
     if (frame.picture.pixels.empty() ||
         !writeCheckPicture(picturePath, frame.picture, last.faceFound ? &last.face : nullptr,
-                           caption)) {
+                           last.landmarked ? &last.shape : nullptr, caption)) {
         std::fprintf(stderr, "fishtank-track: cannot write %s: %s\n", picturePath.c_str(),
                      errno ? std::strerror(errno) : "no picture");
         return 1;

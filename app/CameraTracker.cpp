@@ -94,8 +94,8 @@ CameraStep CameraTracker::step(const std::function<void(const CameraPose&)>& han
         step.landmarking = monotonicSeconds() - begun;
         step.landmarked = true;
         step.measured = fitFace(step.shape, poses->geometry(), step.measure);
-        if (step.measured) finder.correct(picture, finderBox(landmarks.boxOf(step.shape)));
     }
+    if (step.measured) finder.correct(picture, finderBox(landmarks.boxOf(step.shape)));
     if (step.measured && poses->poseFor(step.measure, step.pose.pose)) {
         step.posed = true;
         step.pose.neutralDistance = poses->neutralPlace().z;

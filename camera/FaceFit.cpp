@@ -34,8 +34,17 @@ bool fitFace(const FaceShape& shape, const CameraGeometry& camera, FaceMeasure& 
         left.x += shape[36 + i].x / 6, left.y += shape[36 + i].y / 6;
         right.x += shape[42 + i].x / 6, right.y += shape[42 + i].y / 6;
     }
-    if (!(std::sqrt(squares) <= largestStray * std::hypot(right.x - left.x, right.y - left.y)))
-        return false;
+    const double eyes = std::hypot(right.x - left.x, right.y - left.y);
+    if (!(std::sqrt(squares) <= largestStray * eyes)) return false;
+    // A face cut by the picture's edge: the predictor reads the pixels beyond as black.
+    // (The chin may leave the picture of a user sitting close: the jaw is not fitted.)
+    const double margin = eyes / 2;
+    for (const RigidLandmark& r : genericFace) {
+        const FacePoint& p = shape[r.index];
+        if (p.x < margin || p.y < margin || p.x >= camera.width - margin ||
+            p.y >= camera.height - margin)
+            return false;
+    }
     cv::Matx33d r;
     cv::Rodrigues(turn, r);
     FaceMeasure measured;

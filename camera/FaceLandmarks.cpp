@@ -16,6 +16,18 @@ using Shape = dlib::matrix<float, 0, 1>;  // x0, y0, x1, y1, ... in the box's un
 // The turn and scale [a -b; b a] that take shape `from` closest to `to`, both about their
 // means (least squares): what dlib finds with a singular value decomposition, in closed
 // form.
+// The picture's brightness at (x, y), averaged over the 3x3 pixels nearest: sensor noise
+// would otherwise send the trees one way or the other from picture to picture. Outside
+// the picture, 0, as dlib has it.
+float smoothedPixel(const GreyImage& picture, double x, double y) {
+    long cx = std::lround(x), cy = std::lround(y);
+    if (cx < 1 || cy < 1 || cx >= picture.width - 1 || cy >= picture.height - 1) return 0.0f;
+    const std::uint8_t* row = &picture.pixels[static_cast<std::size_t>((cy - 1) * picture.width + cx - 1)];
+    int sum = 0;
+    for (int j = 0; j < 3; ++j, row += picture.width) sum += row[0] + row[1] + row[2];
+    return sum / 9.0f;
+}
+
 struct Similarity {
     float a, b;
 };
@@ -97,11 +109,7 @@ void FaceLandmarks::place(const GreyImage& picture, const FaceBox& box, FaceShap
             const float* anchor = &current(2 * static_cast<long>(anchors[i]));
             float ax = anchor[0] + turn.a * deltas[i].x() - turn.b * deltas[i].y();
             float ay = anchor[1] + turn.b * deltas[i].x() + turn.a * deltas[i].y();
-            long x = std::lround(left + ax * box.size);
-            long y = std::lround(top + ay * box.size);
-            bool inside = x >= 0 && y >= 0 && x < picture.width && y < picture.height;
-            m.sampled[i] = inside ? picture.pixels[static_cast<std::size_t>(y * picture.width + x)]
-                                  : 0.0f;
+            m.sampled[i] = smoothedPixel(picture, left + ax * box.size, top + ay * box.size);
         }
         float* moved = &current(0);
         for (const dlib::impl::regression_tree& tree : m.cascade[stage]) {
@@ -115,15 +123,17 @@ void FaceLandmarks::place(const GreyImage& picture, const FaceBox& box, FaceShap
 }
 
 FaceBox FaceLandmarks::boxOf(const FaceShape& shape) const {
-    // The scale and shift that lay the mean shape over `shape` closest (least squares).
+    // The scale and shift that lay the mean shape's rigid points over `shape`'s closest
+    // (least squares).
+    constexpr int first = 27, last = 47, count = last - first + 1;
     const Shape& mean = model->meanShape;
     double mx = 0, my = 0, sx = 0, sy = 0;
-    for (int i = 0; i < faceLandmarks; ++i) {
-        mx += mean(2 * i) / faceLandmarks, my += mean(2 * i + 1) / faceLandmarks;
-        sx += shape[i].x / faceLandmarks, sy += shape[i].y / faceLandmarks;
+    for (int i = first; i <= last; ++i) {
+        mx += mean(2 * i) / count, my += mean(2 * i + 1) / count;
+        sx += shape[i].x / count, sy += shape[i].y / count;
     }
     double along = 0, spread = 0;
-    for (int i = 0; i < faceLandmarks; ++i) {
+    for (int i = first; i <= last; ++i) {
         double dx = mean(2 * i) - mx, dy = mean(2 * i + 1) - my;
         along += dx * (shape[i].x - sx) + dy * (shape[i].y - sy);
         spread += dx * dx + dy * dy;

@@ -24,8 +24,9 @@ class FaceLandmarks {
     void load();
     // The landmarks of the face in `box` of `picture`.
     void place(const GreyImage& picture, const FaceBox& box, FaceShape& shape);
-    // The box that place() would lay the mean shape in to fit `shape` best: the box that
-    // the finder should follow.
+    // The box that place() would lay the mean shape in for its rigid landmarks (the nose
+    // and the eyes) to fit those of `shape` best: where to place the same face's landmarks
+    // in the next picture, whatever its mouth and jaw do.
     FaceBox boxOf(const FaceShape& shape) const;
 
     static constexpr const char* modelPath =
