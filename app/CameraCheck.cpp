@@ -67,10 +67,13 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
                     last.face.x, last.face.y);
         if (const FacePoses* poses = camera.facePoses(); poses && poses->isCentred()) {
             HeadPose neutral = poses->neutralPlace();
-            std::printf(
-                "neutral place: %+.1f cm across and %+.1f cm up from the camera, "
-                "%.1f cm away (measured: %.1f cm)\n",
-                neutral.x, neutral.y, neutral.z, poses->measuredDistance());
+            std::printf("neutral place: %+.1f cm across and %+.1f cm up from the camera, ",
+                        neutral.x, neutral.y);
+            if (poses->distanceGiven())
+                std::printf("%.0f cm away as given (measured: %.1f cm)\n", neutral.z,
+                            poses->measuredDistance());
+            else
+                std::printf("%.1f cm away (measured)\n", neutral.z);
         }
         if (last.posed) {
             const HeadPose& p = last.pose.pose;

@@ -11,8 +11,8 @@
 // Finding: a face detector (a cascade of local binary pattern features, from Debian's
 // opencv-data) searches the whole picture, shrunk to 400 pixels across (the least face
 // it finds is then a ninth of the picture's width: a head about 85 cm away at 60 degrees),
-// only when no face is followed, and then in one picture of six: nobody in view costs
-// little, and a face coming into view is followed within a third of a second. Among several faces it takes the one nearest the last face, or the
+// only when no face is followed, and then in one picture of eight: nobody in view costs
+// little, and a face coming into view is followed within 0.4 s at 30 frames/s. Among several faces it takes the one nearest the last face, or the
 // largest. A finer search in a window around it then gives the box to start from, and a
 // small grey picture of the eyes and nose in that box (not the mouth and jaw, which move
 // with speech) becomes the face's template. It counts as a
@@ -47,7 +47,7 @@ class FaceFinder {
     // is taken again there. The template's size follows only part of a change of depth.
     void correct(const GreyImage& picture, const FaceBox& face);
     // Whether the last find() searched the whole picture (with no face followed, it
-    // searches one picture in six).
+    // searches one picture in eight).
     bool searchedWholePicture() const;
 
     static constexpr const char* modelPath =

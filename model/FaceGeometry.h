@@ -83,6 +83,7 @@ class FacePoses {
     HeadPose neutralPlace() const;
     // The neutral distance as measured, before any scaling to the given distance.
     double measuredDistance() const { return neutral.z; }
+    bool distanceGiven() const { return distance > 0; }
     const CameraGeometry& geometry() const { return camera; }
 
   private:

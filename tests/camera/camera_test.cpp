@@ -216,6 +216,30 @@ TEST(Camera, TheFollowedFaceAloneGivesPosesAndNoneStraysAtTheEdge) {
     EXPECT_TRUE(back) << "the face was not found again";
 }
 
+// With nobody in view the whole picture is searched only now and then, yet a face that
+// comes into view is followed within half a second.
+TEST(Camera, AFaceComingIntoViewIsFollowedWithinHalfASecond) {
+    char name[] = "/tmp/fishtank-camera-XXXXXX.avi";
+    ::close(::mkstemps(name, 4));
+    ASSERT_TRUE(SyntheticCamera::writeVideo(name, 640, 480, 3.0, [](double t) {
+        return t < 1.5 ? std::vector<DrawnHead>{} : std::vector<DrawnHead>{{SyntheticCamera::neutral()}};
+    }));
+    CameraTracker camera(std::make_unique<VideoSource>(name), 60.0, 0.0);
+    double foundAt = -1;
+    int searches = 0;
+    for (;;) {
+        CameraStep step = camera.step([](const CameraPose&) {});
+        if (step.read != VideoSource::Read::frame) break;
+        double t = camera.lastFrame().number / SyntheticCamera::framesPerSecond;
+        if (t < 1.5) searches += step.wholeSearch;
+        if (step.faceFound && foundAt < 0) foundAt = t;
+    }
+    std::remove(name);
+    EXPECT_LE(searches, 12) << "searches of an empty room in 1.5 s";
+    EXPECT_GE(foundAt, 1.5);
+    EXPECT_LE(foundAt, 2.0);
+}
+
 TEST(Camera, PicturesOfNoUseFindNoFaceAndBreakNothing) {
     FaceFinder finder;
     FaceBox face;
