@@ -11,8 +11,10 @@ namespace {
 constexpr double lowestRate = 20.0;     // frames a second
 constexpr double rateTakenAfter = 2.0;  // seconds
 
-// The face finder's box holds the face from the brows to the mouth; the landmarks' mean
-// shape is laid in a box from the brows to the chin and across the jaw, this much larger.
+// The face detector's box holds the face from the brows to the mouth; the box that the
+// landmarks' mean shape is laid in, its eyes and nose over the face's, is this much larger
+// (from the brows to the chin and across the jaw). The finder follows boxes of its own
+// kind, and is corrected to where the landmarks place the face.
 constexpr double landmarkBoxScale = 1.37;
 FaceBox landmarkBox(const FaceBox& face) {
     return {face.x, face.y, face.size * landmarkBoxScale};
