@@ -42,7 +42,7 @@ const char usage[] =
     "                  +z away from the screen)\n"
     "  --smooth MIN_CUTOFF,BETA  One Euro filter: cutoff in Hz when still, and its rise\n"
     "                  per cm/s of motion (default 1,0.05; the camera's: x and y 2,0.3,\n"
-    "                  z 1,0.1); off passes poses through\n"
+    "                  z 1.5,0.3); off passes poses through\n"
     "  --fullscreen    starts full screen (the f key toggles it)\n"
     "  --record FILE   appends every accepted pose as a CSV line t,x,y,z,yaw,pitch,roll\n"
     "                  (t: arrival, monotonic seconds)\n"
