@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 
 #include "app/CameraTracker.h"
 #include "camera/CheckPicture.h"
@@ -23,6 +24,12 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     std::printf("%s\n", camera.description().c_str());
     if (std::string changed = camera.settingsChanged(); !changed.empty())
         std::fprintf(stderr, "fishtank-track: %s\n", changed.c_str());
+    try {
+        camera.loadModels();
+    } catch (const std::runtime_error& e) {
+        std::fprintf(stderr, "fishtank-track: camera: %s\n", e.what());
+        return 1;
+    }
     Durations following, wholeSearches;
     CameraStep last;
     long frames = 0;
@@ -42,7 +49,8 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             break;
         }
         if (frames++ == 0) first = camera.lastFrame();
-        (step.wholeSearch ? wholeSearches : following).add(step.processing);
+        if (step.wholeSearch || step.faceFound)
+            (step.wholeSearch ? wholeSearches : following).add(step.processing);
         last = step;
     }
     double took = monotonicSeconds() - start;
@@ -96,24 +104,34 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
                     last.face.x, last.face.y);
         if (const FacePoses* poses = camera.facePoses(); poses && poses->isCentred()) {
             HeadPose neutral = poses->neutralPlace();
-            std::printf(
-                "neutral place: %+.1f cm across and %+.1f cm up from the camera, "
-                "taken to be %.0f cm away\n",
-                neutral.x, neutral.y, neutral.z);
+            std::printf("neutral place: %+.1f cm across and %+.1f cm up from the camera, ",
+                        neutral.x, neutral.y);
+            if (poses->distanceGiven())
+                std::printf("%.0f cm away as given (measured: %.1f cm)\n", neutral.z,
+                            poses->measuredDistance());
+            else
+                std::printf("%.1f cm away (measured)\n", neutral.z);
         }
         if (last.posed) {
             const HeadPose& p = last.pose.pose;
             std::printf("head: x %+.2f cm, y %+.2f cm, z %+.2f cm from the neutral place\n", p.x,
                         p.y, p.z);
-            std::snprintf(caption, sizeof caption, "head x %+.1f y %+.1f z %+.1f cm", p.x, p.y,
-                          p.z);
+            std::printf(
+                "head: %.1f cm from the camera (measured); turned yaw %+.0f, pitch %+.0f, "
+                "roll %+.0f degrees\n",
+                last.measure.z, p.yaw, p.pitch, p.roll);
+            std::snprintf(caption, sizeof caption,
+                          "head x %+.1f y %+.1f z %+.1f cm, %.0f cm away, yaw %+.0f pitch %+.0f "
+                          "roll %+.0f",
+                          p.x, p.y, p.z, last.measure.z, p.yaw, p.pitch, p.roll);
         } else {
             std::snprintf(caption, sizeof caption, "face found, being centred");
         }
     }
     const GreyImage& picture = frame.picture;
     errno = 0;
-    if (!writeCheckPicture(picturePath, picture, last.faceFound ? &last.face : nullptr, caption)) {
+    if (!writeCheckPicture(picturePath, picture, last.faceFound ? &last.face : nullptr,
+                           last.landmarked ? &last.shape : nullptr, caption)) {
         std::fprintf(stderr, "fishtank-track: cannot write %s: %s\n", picturePath.c_str(),
                      std::strerror(errno ? errno : EIO));
         return checkNotWritten;

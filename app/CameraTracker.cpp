@@ -7,12 +7,25 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "camera/FaceFit.h"
 #include "platform/Date.h"
 
 namespace {
 constexpr double lowestRate = 20.0;     // frames a second
 constexpr double rateTakenAfter = 2.0;  // seconds
 constexpr long unchangedTold = 15;      // frames in a row, before it is told
+
+// The face detector's box holds the face from the brows to the mouth; the box that the
+// landmarks' mean shape is laid in, its eyes and nose over the face's, is this much larger
+// (from the brows to the chin and across the jaw). The finder follows boxes of its own
+// kind, and is corrected to where the landmarks place the face.
+constexpr double landmarkBoxScale = 1.37;
+FaceBox landmarkBox(const FaceBox& face) {
+    return {face.x, face.y, face.size * landmarkBoxScale};
+}
+FaceBox finderBox(const FaceBox& face) {
+    return {face.x, face.y, face.size / landmarkBoxScale};
+}
 }  // namespace
 
 std::string skippedFramesText(long count) {
@@ -91,6 +104,7 @@ void CameraTracker::poseDrawn() {
 
 CameraStep CameraTracker::step(const std::function<void(const CameraPose&)>& hand) {
     CameraStep step;
+    loadModels();  // before the first frame: a file's clock starts with it
     step.read = source->readNewest(frame);
     if (step.read != VideoSource::Read::frame) return step;
     if (std::isfinite(frame.exposureStart)) {
@@ -108,8 +122,17 @@ CameraStep CameraTracker::step(const std::function<void(const CameraPose&)>& han
         step.faceFound = false;
         step.unchanged = true;
     }
-    if (step.faceFound && poses->poseFor(step.face, step.pose.pose)) {
+    if (step.faceFound) {
+        double begun = monotonicSeconds();
+        landmarks.place(picture, landmarkBox(step.face), step.shape);
+        step.landmarking = monotonicSeconds() - begun;
+        step.landmarked = true;
+        step.measured = fitFace(step.shape, poses->geometry(), step.measure);
+    }
+    if (step.measured) finder.correct(picture, finderBox(landmarks.boxOf(step.shape)));
+    if (step.measured && poses->poseFor(step.measure, step.pose.pose)) {
         step.posed = true;
+        step.pose.neutralDistance = poses->neutralPlace().z;
         step.pose.readTime = frame.readTime;
         step.pose.exposureStart = frame.exposureStart;
         hand(step.pose);
@@ -141,6 +164,13 @@ bool CameraTracker::unchangedAround(const FaceBox& face) const {
 }
 
 void CameraTracker::run() {
+    bool ready = true;
+    try {
+        loadModels();  // here, not before the window: it takes most of a second
+    } catch (const std::runtime_error& e) {
+        std::fprintf(stderr, "fishtank-track: camera: %s\n", e.what());
+        ready = false;
+    }
     long frames = 0, unchanged = 0;  // since the source opened
     double firstRead = 0.0;
     long firstSequence = 0;
@@ -153,7 +183,7 @@ void CameraTracker::run() {
         wakeUp.notify();
         mailboxTaken.wait_for(lock, std::chrono::milliseconds(30), [this] { return !mailbox; });
     };
-    while (!stopRequested()) {
+    while (ready && !stopRequested()) {
         CameraStep done = step(hand);
         if (done.read == VideoSource::Read::ended) {
             long skipped = source->skippedFrames();

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "camera/FaceFinder.h"
+#include "camera/FaceLandmarks.h"
 #include "camera/VideoSource.h"
 #include "model/Durations.h"
 #include "model/FaceGeometry.h"
@@ -21,7 +22,8 @@ std::string skippedFramesText(long count);
 
 // A head pose measured in a camera picture.
 struct CameraPose {
-    HeadPose pose;         // offsets from the neutral place, cm; angles 0
+    HeadPose pose;         // offsets from the neutral place, cm; the head's angles, degrees
+    double neutralDistance;  // cm, measured or as given: the view's distance
     double readTime;       // monotonic seconds, when its frame had been read
     double exposureStart;  // its frame's exposure stamp; NaN when the source has none
 };
@@ -31,6 +33,10 @@ struct CameraStep {
     VideoSource::Read read = VideoSource::Read::frame;
     bool faceFound = false;
     FaceBox face;
+    bool landmarked = false;  // the face's landmarks were placed (in `shape`)
+    FaceShape shape{};
+    bool measured = false;  // the fit to the landmarks passed its checks (in `measure`)
+    FaceMeasure measure;
     bool posed = false;  // false while the face is being centred
     CameraPose pose{};
     bool wholeSearch = false;  // the face was searched for in the whole picture
@@ -38,10 +44,12 @@ struct CameraStep {
     // The picture around the face had not changed since the frame before: no face is
     // claimed in it (a stream whose size changed midway leaves stale pixels so).
     bool unchanged = false;
+    double landmarking = 0.0;  // seconds, placing the landmarks alone
 };
 
 // The computer's camera as a head tracker: reads the newest frame, finds the user's face
-// in it and turns the face's place into a head pose, as a tracker reports one.
+// in it, places the face's landmarks, fits a generic face to them and turns the eyes'
+// place and the head's turn into a head pose, as a tracker reports one.
 //
 // The hand-over: capture and detection take milliseconds a frame, so they run on a thread
 // of their own, and the main thread keeps its ticks and keys. Each pose goes into a
@@ -59,6 +67,9 @@ struct CameraStep {
 // by its frame numbers) or the processing.
 class CameraTracker {
   public:
+    // `distance` 0: the neutral distance is measured. Throws std::runtime_error when a
+    // model of the face finder or of the landmarks is missing; the landmarks' model is
+    // read by the capture thread (or the first step()), not here.
     CameraTracker(std::unique_ptr<VideoSource> source, double fieldOfView, double distance);
     ~CameraTracker();
     CameraTracker(const CameraTracker&) = delete;
@@ -86,6 +97,10 @@ class CameraTracker {
     // checking costs no latency), then checks the face. The capture thread runs this over
     // and over; the set-up check without a window calls it itself.
     CameraStep step(const std::function<void(const CameraPose&)>& hand);
+    // Reads the landmarks' model, if it has not been read (most of a second): the capture
+    // thread does at its start, step() before its first frame. Throws std::runtime_error
+    // when the model cannot be read.
+    void loadModels() { landmarks.load(); }
     const VideoFrame& lastFrame() const { return frame; }
     const VideoSource& video() const { return *source; }
     const FacePoses* facePoses() const { return poses ? &*poses : nullptr; }
@@ -105,6 +120,7 @@ class CameraTracker {
     const CameraSettings settings;
     const double fieldOfView, distance;
     FaceFinder finder;
+    FaceLandmarks landmarks;
     std::optional<FacePoses> poses;  // made for the pictures' size
     VideoFrame frame;
     GreyImage previous;  // the picture before

@@ -78,6 +78,7 @@ void HeadTracker::receiveCameraPose() {
     PoseDatagram check = checkPose(taken.pose);
     double arrival = monotonicSeconds();
     if (check == PoseDatagram::accepted) {
+        settings.mapping.distance = taken.neutralDistance;
         recordPose(arrival, taken.pose);
         drawPose(taken.pose, arrival);
     }

@@ -32,12 +32,12 @@ struct TrackingSettings {
 // The camera's defaults, chosen on the synthetic videos of bench/camera.sh (30 poses a
 // second): for each axis, of the settings that leave at most a quarter of a still face's
 // jitter (the aim is a third), the one that follows the moving head most closely. Sideways:
-// 2 Hz leaves 22 % and beta 0.3 follows the path to 0.26 cm RMS (the datagrams' 1,0.05:
-// 0.73 cm). The distance, read from the face's size, is 14 times noisier than the sideways
-// place in the same video, and noise in its speed would open a high beta's cutoff: 1 Hz
-// leaves 14 %, and beta 0.1 follows the path to 0.75 cm.
+// 2 Hz leaves 23 % and beta 0.3 follows the path to 0.26 cm RMS (the datagrams' 1,0.05:
+// 0.73 cm). The distance, from the fit to the face's landmarks, is 13 times noisier than
+// the sideways place in the same video: 1.5 Hz with beta 0.3 leaves 21 % and follows the
+// path to 0.38 cm.
 constexpr Smoothing cameraSideways{2.0, 0.3};
-constexpr Smoothing cameraDistance{1.0, 0.1};
+constexpr Smoothing cameraDistance{1.5, 0.3};
 
 // Drives the view's head from the poses of a head tracker, on the main thread: datagrams
 // are read as the run loop finds the socket readable, a camera's poses are taken as the

@@ -45,13 +45,14 @@ const char usage[] =
     "                  pictures, their rate and cost, the face, and the last picture\n"
     "                  with the face marked; status 0 with a face, 1 without, 3 if\n"
     "                  its report or picture could not be written\n"
-    "  --distance CM   viewing distance at the neutral pose, 1 to 10000 (default 60)\n"
+    "  --distance CM   viewing distance at the neutral pose, 1 to 10000 (default 60;\n"
+    "                  the camera measures it)\n"
     "  --gain G        scales sideways and vertical motion, above 0 to 100 (default 1)\n"
     "  --invert AXES   flips any of x, y, z, comma-separated (+x right, +y up,\n"
     "                  +z away from the screen)\n"
     "  --smooth MIN_CUTOFF,BETA  One Euro filter: cutoff in Hz when still, and its rise\n"
     "                  per cm/s of motion (default 1,0.05; the camera's: x and y 2,0.3,\n"
-    "                  z 1,0.1); off passes poses through\n"
+    "                  z 1.5,0.3); off passes poses through\n"
     "  --fullscreen    starts full screen (the f key toggles it)\n"
     "  --record FILE   appends every accepted pose as a CSV line t,x,y,z,yaw,pitch,roll\n"
     "                  (t: arrival, monotonic seconds)\n"
@@ -70,6 +71,7 @@ struct Options {
     std::string checkPicture;  // the set-up check's picture; empty: the window
     bool fullScreen = false;
     bool smoothingGiven = false;
+    bool distanceGiven = false;  // else the camera measures it
     std::string record;
     TrackingSettings settings;
 };
@@ -133,6 +135,7 @@ Options parse(int argc, char** argv) {
             auto fits = [](double n) { return n >= 1 && n <= 10000; };
             mapping.distance =
                 readNumber("fishtank-track", arg, value, fits, "centimetres, 1 to 10000");
+            options.distanceGiven = true;
         } else if (arg == "--gain") {
             auto fits = [](double n) { return n > 0 && n <= 100; };
             mapping.gain =
@@ -254,8 +257,9 @@ int main(int argc, char** argv) {
         std::unique_ptr<VideoSource> video;
         try {
             video = std::make_unique<VideoSource>(options.camera, options.cameraSettings);
-            camera = std::make_unique<CameraTracker>(std::move(video), options.fieldOfView,
-                                                     options.settings.mapping.distance);
+            camera = std::make_unique<CameraTracker>(
+                std::move(video), options.fieldOfView,
+                options.distanceGiven ? options.settings.mapping.distance : 0.0);
         } catch (const std::runtime_error& e) {
             std::fprintf(stderr, "fishtank-track: cannot open the camera %s: %s\n",
                          options.camera.c_str(), e.what());

@@ -1,10 +1,11 @@
 #!/bin/bash
 # The camera as a head tracker, on the tests' synthetic videos (640x480 and 1280x720, 30
 # frames/s, played in real time): per-frame processing while following the face and when
-# searching the whole picture (min / p50 / p99 / max), the accuracy and jitter of the poses,
-# then RUNS runs (default 3) of fishtank-track --camera on a moving head under Xvfb: the
-# CPU of the whole program and its frame-to-photon times (from a frame being read to the
-# end of the swap of the first picture drawn from it), min / median / max over the runs.
+# searching the whole picture (min / p50 / p99 / max), the landmarks' step alone, the
+# accuracy and jitter of the poses, then RUNS runs (default 3) of fishtank-track --camera
+# on a moving head, and on a room with nobody in view, under Xvfb: the CPU of the whole
+# program and its frame-to-photon times (from a frame being read to the end of the swap
+# of the first picture drawn from it), min / median / max over the runs.
 # A file has no exposure stamps, so the camera's own delay is not in these; see README.
 # Also the cost of making a 640x480 MJPG frame grey, RUNS runs: the camera device's decoder
 # (TurboJPEG, straight to grey) against the capture library's grey decoding and its colour
@@ -25,7 +26,7 @@ for size in 640x480 1280x720; do
     done
     wait
     echo "== $size: processing a frame (ms)"
-    "$build/bench/camera-bench" times "$work/path-$size.avi" | grep following
+    "$build/bench/camera-bench" times "$work/path-$size.avi" | grep -E "following|landmarks"
     "$build/bench/camera-bench" times "$work/none-$size.avi" | grep searching
 done
 echo
@@ -47,22 +48,27 @@ echo "== 640x480: accuracy and jitter, raw poses and drawn (with the camera's On
 "$build/bench/camera-bench" accuracy "$work/still-640x480.avi" "$work/path-640x480.avi"
 
 echo
-for size in 640x480 1280x720; do
+for video in path-640x480 path-1280x720 none-640x480; do
     for run in $(seq "$runs"); do
-        "$build/fishtank-track" --camera "$work/path-$size.avi" > /dev/null 2> "$work/err" &
+        "$build/fishtank-track" --camera "$work/$video.avi" > /dev/null 2> "$work/err" &
         pid=$!
         wait_for_window Fishtank "$pid" || { cat "$work/err"; echo "camera: no window" >&2; exit 1; }
         begun=$(date +%s.%N) cpu_before=$(cpu_seconds "$pid")
         for _ in $(seq 200); do grep -q "end of" "$work/err" && break; sleep 0.05; done
         awk -v a="$(cpu_seconds "$pid")" -v b="$cpu_before" -v t="$(date +%s.%N)" -v s="$begun" \
-            'BEGIN { print 100 * (a - b) / (t - s) }' >> "$work/cpu-$size"
+            'BEGIN { print 100 * (a - b) / (t - s) }' >> "$work/cpu-$video"
         "$build/close-window" "$window"
         wait "$pid"
         pid=
-        sed -n 's/.*from frame to photon \([0-9.]*\) ms median, \([0-9.]*\) ms p99.*/\1 \2/p' "$work/err" >> "$work/photon-$size"
+        sed -n 's/.*from frame to photon \([0-9.]*\) ms median, \([0-9.]*\) ms p99.*/\1 \2/p' "$work/err" >> "$work/photon-$video"
     done
-    echo "== $size, fishtank-track --camera, $runs runs (min / median / max)"
-    echo "CPU of the whole program:  $(spread < "$work/cpu-$size") % of one core"
-    echo "frame to photon, median:   $(cut -d' ' -f1 "$work/photon-$size" | spread) ms"
-    echo "frame to photon, p99:      $(cut -d' ' -f2 "$work/photon-$size" | spread) ms"
+    if [ "${video%%-*}" = none ]; then
+        echo "== ${video#*-}, nobody in view, fishtank-track --camera, $runs runs (min / median / max)"
+        echo "CPU of the whole program:  $(spread < "$work/cpu-$video") % of one core"
+        continue
+    fi
+    echo "== ${video#*-}, fishtank-track --camera, $runs runs (min / median / max)"
+    echo "CPU of the whole program:  $(spread < "$work/cpu-$video") % of one core"
+    echo "frame to photon, median:   $(cut -d' ' -f1 "$work/photon-$video" | spread) ms"
+    echo "frame to photon, p99:      $(cut -d' ' -f2 "$work/photon-$video" | spread) ms"
 done

@@ -1,6 +1,7 @@
 // Measures the camera as a head tracker on synthetic videos (tests/camera/face_video.cpp):
-//   camera-bench times VIDEO          per-frame processing, following the face and searching
-//                                     the whole picture: min, p50, p99, max
+//   camera-bench times VIDEO          per-frame processing, following the face (and placing
+//                                     its landmarks alone) and searching the whole picture:
+//                                     min, p50, p99, max
 //   camera-bench accuracy STILL PATH  how closely the raw and the smoothed poses follow the
 //                                     moving head, and how still they hold a still one; and
 //                                     the same for other One Euro settings
@@ -35,13 +36,18 @@ struct Pose {
     HeadPose raw;
 };
 
-std::vector<Pose> follow(const char* video, Durations& following, Durations& whole) {
+std::vector<Pose> follow(const char* video, Durations& following, Durations& whole,
+                         Durations& landmarking) {
     CameraTracker camera(std::make_unique<VideoSource>(video), 60.0, 60.0);
     std::vector<Pose> poses;
     for (;;) {
         CameraStep step = camera.step([](const CameraPose&) {});
         if (step.read != VideoSource::Read::frame) break;
-        (step.wholeSearch ? whole : following).add(step.processing);
+        if (step.wholeSearch)
+            whole.add(step.processing);
+        else if (step.faceFound)
+            following.add(step.processing);
+        if (step.landmarked) landmarking.add(step.landmarking);
         if (step.posed)
             poses.push_back({step.pose.readTime,
                              camera.lastFrame().number / SyntheticCamera::framesPerSecond,
@@ -86,9 +92,9 @@ double pathError(const std::vector<Pose>& moving, const std::vector<double>& val
 }
 
 void accuracy(const char* stillVideo, const char* pathVideo) {
-    Durations ignored, alsoIgnored;
-    std::vector<Pose> still = follow(stillVideo, ignored, alsoIgnored);
-    std::vector<Pose> moving = follow(pathVideo, ignored, alsoIgnored);
+    Durations ignored;
+    std::vector<Pose> still = follow(stillVideo, ignored, ignored, ignored);
+    std::vector<Pose> moving = follow(pathVideo, ignored, ignored, ignored);
     const char* names = "xyz";
     double HeadPose::*axes[] = {&HeadPose::x, &HeadPose::y, &HeadPose::z};
     const Smoothing defaults[] = {cameraSideways, cameraSideways, cameraDistance};
@@ -177,9 +183,10 @@ int decode(const char* video) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "times") == 0) {
-        Durations following, whole;
-        follow(argv[2], following, whole);
+        Durations following, whole, landmarking;
+        follow(argv[2], following, whole, landmarking);
         printSpread("following the face", following);
+        printSpread("  of which landmarks", landmarking);
         printSpread("searching the picture", whole);
         return 0;
     }

@@ -11,7 +11,7 @@
 #include <vector>
 
 bool writeCheckPicture(const std::string& path, const GreyImage& picture, const FaceBox* face,
-                       const std::string& caption) {
+                       const FaceShape* shape, const std::string& caption) {
     const cv::Mat grey(picture.height, picture.width, CV_8U,
                        const_cast<std::uint8_t*>(picture.pixels.data()));
     cv::Mat colour;
@@ -20,7 +20,17 @@ bool writeCheckPicture(const std::string& path, const GreyImage& picture, const 
     if (face) {
         cv::Point2d corner(face->x - face->size / 2, face->y - face->size / 2);
         cv::rectangle(colour, cv::Rect2d(corner, cv::Size2d(face->size, face->size)), green, 2);
-        cv::drawMarker(colour, cv::Point2d(face->x, face->y), green, cv::MARKER_CROSS, 12, 2);
+    }
+    if (shape) {
+        // The landmarks as dots, the eyes' midpoint (the viewpoint) as a cross.
+        const cv::Scalar yellow(40, 220, 240);
+        cv::Point2d eyes;
+        for (int i = 0; i < faceLandmarks; ++i) {
+            cv::Point2d at((*shape)[i].x, (*shape)[i].y);
+            cv::circle(colour, at, 1, yellow, cv::FILLED, cv::LINE_AA);
+            if (i >= 36 && i < 48) eyes += at / 12.0;
+        }
+        cv::drawMarker(colour, eyes, yellow, cv::MARKER_CROSS, 12, 2);
     }
     // The caption on a dark band along the top, scaled to the picture's width.
     double scale = std::max(0.3, picture.width / 1400.0);

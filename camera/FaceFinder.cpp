@@ -10,8 +10,12 @@
 #include <vector>
 
 namespace {
-constexpr int templateSize = 32;  // pixels across the face in the template
-constexpr int matchMargin = 4;    // pixels of the template's size searched either way
+// The template holds the eyes and the nose, the box's rows from 10 % to 65 % of its side:
+// not the mouth and jaw, which move with speech and would move the match.
+constexpr int templateWidth = 32;    // pixels across the face in the template
+constexpr int templateHeight = 18;   // pixels down
+constexpr double templateRise = 0.125;  // its centre above the box's, of the box's side
+constexpr int matchMargin = 4;       // pixels of the template's size searched either way
 constexpr int matchSizes = 2;     // sizes tried either side of the last one
 constexpr double matchSizeStep = 0.015;
 constexpr double weakestMatch = 0.6;   // below: no face found this picture
@@ -19,20 +23,26 @@ constexpr double refreshBelow = 0.85;  // below, with the detector's word: a new
 constexpr int giveUpAfter = 15;        // pictures without the detector's word
 constexpr int trustAfter = 3;          // pictures in a row the detector must find a new face in
 constexpr double searchWidth = 400;    // pixels across the whole picture is searched at
+constexpr double driftAllowed = 0.05;  // of the face's size, off the landmarks' box
+// With nobody in view, the whole picture is searched in one picture of this many: at 30
+// frames/s almost four times a second, so that a face coming into view is followed within
+// 0.4 s (its three detections in a row are then made while following).
+constexpr int searchEvery = 8;
 
 double distance(const FaceBox& a, const FaceBox& b) {
     return std::hypot(a.x - b.x, a.y - b.y);
 }
 
-// The square of `side` pixels around `centre` in which a face of `size` pixels is
-// `templateSize` across: the face's centre lands on the square's centre.
-cv::Mat sampleAround(const cv::Mat& picture, const FaceBox& centre, double size, int side) {
-    double k = templateSize / size;
-    double middle = (side - 1) / 2.0;
+// The `side` pixels around the template's place in the face's box at `centre`, the face
+// being `size` pixels across and `templateWidth` in the sample.
+cv::Mat sampleAround(const cv::Mat& picture, const FaceBox& centre, double size, cv::Size side) {
+    double k = templateWidth / size;
+    double middleX = (side.width - 1) / 2.0, middleY = (side.height - 1) / 2.0;
+    double y = centre.y - templateRise * size;
     cv::Mat toSample =
-        (cv::Mat_<double>(2, 3) << k, 0, middle - k * centre.x, 0, k, middle - k * centre.y);
+        (cv::Mat_<double>(2, 3) << k, 0, middleX - k * centre.x, 0, k, middleY - k * y);
     cv::Mat sample;
-    cv::warpAffine(picture, sample, toSample, {side, side}, cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+    cv::warpAffine(picture, sample, toSample, side, cv::INTER_LINEAR, cv::BORDER_REPLICATE);
     return sample;
 }
 
@@ -48,6 +58,7 @@ struct FaceFinder::State {
     bool following = false;
     bool wholeSearch = false;
     bool seenBefore = false;  // a face was followed once: the whole search prefers its place
+    int sinceSearch = searchEvery;  // pictures since the whole picture was last searched
     FaceBox last;
     double lastScore = 0.0;
     int unconfirmed = 0;
@@ -95,14 +106,14 @@ struct FaceFinder::State {
     }
 
     void takeTemplate(const cv::Mat& picture, const FaceBox& face) {
-        cv::GaussianBlur(sampleAround(picture, face, face.size, templateSize), faceTemplate, {3, 3},
-                         0);
+        cv::GaussianBlur(sampleAround(picture, face, face.size, {templateWidth, templateHeight}),
+                         faceTemplate, {3, 3}, 0);
         last = face;
     }
 
     // The template's best match around the last face, and its score.
     FaceBox match(const cv::Mat& picture, double& score) {
-        const int side = templateSize + 2 * matchMargin;
+        const cv::Size side(templateWidth + 2 * matchMargin, templateHeight + 2 * matchMargin);
         double best[2 * matchSizes + 1];
         cv::Mat maps[2 * matchSizes + 1];
         int bestSize = 0;
@@ -132,8 +143,8 @@ struct FaceFinder::State {
                         ? peakOffset(at(bestAt.x, bestAt.y - 1), at(bestAt.x, bestAt.y),
                                      at(bestAt.x, bestAt.y + 1))
                         : 0;
-        // A shift in the sample is one of size / templateSize pixels in the picture.
-        double perPixel = last.size * (1 + matchSizeStep * bestSize) / templateSize;
+        // A shift in the sample is one of size / templateWidth pixels in the picture.
+        double perPixel = last.size * (1 + matchSizeStep * bestSize) / templateWidth;
         FaceBox face;
         face.x = last.x + (bestAt.x + dx - matchMargin) * perPixel;
         face.y = last.y + (bestAt.y + dy - matchMargin) * perPixel;
@@ -159,8 +170,9 @@ bool FaceFinder::find(const GreyImage& grey, FaceBox& face) {
     if (picture.size() != s.pictureSize) {
         s.pictureSize = picture.size();
         s.following = s.seenBefore = false;
+        s.sinceSearch = searchEvery;
     }
-    s.wholeSearch = !s.following;
+    s.wholeSearch = !s.following && ++s.sinceSearch >= searchEvery;
     if (s.following) {
         FaceBox matched = s.match(picture, s.lastScore);
         if (!(s.lastScore >= weakestMatch)) return false;  // NaN too: a flat picture
@@ -169,6 +181,8 @@ bool FaceFinder::find(const GreyImage& grey, FaceBox& face) {
         face = matched;
         return true;
     }
+    if (!s.wholeSearch) return false;
+    s.sinceSearch = 0;
     double shrink = std::min(1.0, searchWidth / grey.width);
     std::vector<FaceBox> faces =
         s.detect(picture, {0, 0, grey.width, grey.height}, shrink, 0, 1e9, 1.2);
@@ -186,6 +200,7 @@ bool FaceFinder::find(const GreyImage& grey, FaceBox& face) {
     s.lastScore = 1.0;
     s.unconfirmed = 0;
     s.detections = 1;
+    s.sinceSearch = searchEvery;  // once it is lost, searched for again at once
     return false;  // a face once it is found in the next pictures too
 }
 
@@ -209,6 +224,17 @@ void FaceFinder::confirm(const GreyImage& grey) {
         s.takeTemplate(picture, detected);  // lost by the match, or off the face: start there
     else if (s.lastScore < refreshBelow)
         s.takeTemplate(picture, s.last);
+}
+
+void FaceFinder::correct(const GreyImage& grey, const FaceBox& face) {
+    State& s = *state;
+    if (!s.following) return;
+    if (distance(face, s.last) <= driftAllowed * s.last.size &&
+        std::fabs(face.size / s.last.size - 1) <= driftAllowed)
+        return;
+    const cv::Mat picture(grey.height, grey.width, CV_8U,
+                          const_cast<std::uint8_t*>(grey.pixels.data()));
+    s.takeTemplate(picture, face);
 }
 
 bool FaceFinder::searchedWholePicture() const {

@@ -1,37 +1,75 @@
 #include "model/FaceGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+
+const std::array<RigidLandmark, 21> genericFace{{
+    // The nose's ridge, from between the eyes to its tip, then its base from right to left.
+    {27, 0.0, -0.2, -0.6},
+    {28, 0.0, 1.1, -1.0},
+    {29, 0.0, 2.3, -1.7},
+    {30, 0.0, 3.6, -2.4},
+    {31, -1.6, 4.2, -0.2},
+    {32, -0.8, 4.45, -0.9},
+    {33, 0.0, 4.6, -1.1},
+    {34, 0.8, 4.45, -0.9},
+    {35, 1.6, 4.2, -0.2},
+    // The eye on the picture's left: outer corner, upper lid, inner corner, lower lid.
+    {36, -4.65, 0.0, 1.3},
+    {37, -3.65, -0.45, -0.3},
+    {38, -2.65, -0.45, -0.3},
+    {39, -1.65, 0.0, 0.3},
+    {40, -2.65, 0.45, -0.3},
+    {41, -3.65, 0.45, -0.3},
+    // The other eye: inner corner, upper lid, outer corner, lower lid.
+    {42, 1.65, 0.0, 0.3},
+    {43, 2.65, -0.45, -0.3},
+    {44, 3.65, -0.45, -0.3},
+    {45, 4.65, 0.0, 1.3},
+    {46, 3.65, 0.45, -0.3},
+    {47, 2.65, 0.45, -0.3},
+}};
 
 double CameraGeometry::focalLength() const {
     return width / 2.0 / std::tan(horizontalFieldOfView / 2.0 * std::numbers::pi / 180.0);
 }
 
-bool FacePoses::poseFor(const FaceBox& face, HeadPose& pose) {
+void anglesOf(const double (&r)[3][3], FaceMeasure& face) {
+    // r = Ry(yaw) Rx(-pitch) Rz(-roll) about the camera's axes (y down): a face turning to
+    // the user's right turns its nose to the picture's left, looking up raises it, and
+    // tilting to the right shoulder moves the top of the head to the picture's left.
+    const double degrees = 180.0 / std::numbers::pi;
+    face.yaw = std::atan2(r[0][2], r[2][2]) * degrees;
+    face.pitch = std::asin(std::clamp(r[1][2], -1.0, 1.0)) * degrees;
+    face.roll = -std::atan2(r[1][0], r[1][1]) * degrees;
+}
+
+bool FacePoses::poseFor(const FaceMeasure& face, HeadPose& pose) {
     if (!isCentred()) {
         // A running mean of the first faces: one picture's jitter does not become neutral.
         ++centring;
         neutral.x += (face.x - neutral.x) / centring;
         neutral.y += (face.y - neutral.y) / centring;
-        neutral.size += (face.size - neutral.size) / centring;
+        neutral.z += (face.z - neutral.z) / centring;
         return false;
     }
-    const double f = camera.focalLength();
-    const double cx = camera.width / 2.0, cy = camera.height / 2.0;
-    const double depth = distance * neutral.size / face.size;
-    const HeadPose zero = neutralPlace();
+    const double k = scale();
     pose = {};
-    pose.x = -(face.x - cx) * depth / f - zero.x;
-    pose.y = -(face.y - cy) * depth / f - zero.y;
-    pose.z = depth - distance;
+    pose.x = -(face.x - neutral.x) * k;
+    pose.y = -(face.y - neutral.y) * k;
+    pose.z = (face.z - neutral.z) * k;
+    pose.yaw = face.yaw;
+    pose.pitch = face.pitch;
+    pose.roll = face.roll;
     return true;
 }
 
 HeadPose FacePoses::neutralPlace() const {
-    const double f = camera.focalLength();
+    const double k = scale();
     HeadPose place;
-    place.x = -(neutral.x - camera.width / 2.0) * distance / f;
-    place.y = -(neutral.y - camera.height / 2.0) * distance / f;
-    place.z = distance;
+    place.x = -neutral.x * k;
+    place.y = -neutral.y * k;
+    place.z = neutral.z * k;
     return place;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include "model/HeadPose.h"
 
 // Where a face is in a camera's picture, in pixels: the centre of its square box and the
@@ -7,6 +9,13 @@
 struct FaceBox {
     double x = 0, y = 0, size = 0;
 };
+
+// A face's 68 landmarks in a picture, in pixels (numbered as in camera/FaceLandmarks.h).
+struct FacePoint {
+    double x = 0, y = 0;
+};
+constexpr int faceLandmarks = 68;
+using FaceShape = std::array<FacePoint, faceLandmarks>;
 
 // A pinhole camera at the top centre of the screen, its axis square to the screen and
 // looking at the user, its picture not mirrored: the user moving to their right moves the
@@ -20,37 +29,68 @@ struct CameraGeometry {
     double focalLength() const;
 };
 
-// Turns face boxes into head poses the way a head tracker reports them: offsets in
+// The parts of an adult face that do not move with speech or expression, as landmarks of
+// a generic face in centimetres: the nose (27-35) and the eyes' corners and lids (36-47).
+// The face looks at the camera; x is to the right in the picture (the user's left), y
+// down, z away from the camera, and the origin is the midpoint between the eyes' centres
+// (each eye's centre the mean of its six points), 6.3 cm apart as adults' are on average
+// (SD 0.35 cm). The nose stands 2.4 cm in front of the eyes; the outer eye corners lie
+// 1.6 cm behind the inner ones.
+struct RigidLandmark {
+    int index;
+    double x, y, z;
+};
+extern const std::array<RigidLandmark, 21> genericFace;
+constexpr double eyeCentresApart = 6.3;  // cm
+
+// A face measured in a camera picture: the place of the midpoint between its eyes in
+// centimetres from the camera (x to the right in the picture, y down, z along the axis)
+// and the head's turn in degrees (see HeadPose::yaw and anglesOf()).
+struct FaceMeasure {
+    double x = 0, y = 0, z = 0;
+    double yaw = 0, pitch = 0, roll = 0;
+};
+
+// The head's angles from the rotation (row-major) that takes the generic face to the
+// camera's frame, taken as yaw, then pitch, then roll: yaw > 0 when the user turns their
+// face to their own right, pitch > 0 when they look up, roll > 0 when the head tilts
+// toward their right shoulder.
+void anglesOf(const double (&rotation)[3][3], FaceMeasure& face);
+
+// Turns measured faces into head poses the way a head tracker reports them: offsets in
 // centimetres from the neutral place, the face's mean place over its first few pictures
-// (or since the last recentring), which is taken to be `distance` cm from the camera.
+// (or since the last recentring).
 //
-// With f the focal length, (cx, cy) the picture's centre, D the distance and s0, (u0, v0)
-// the face's size and centre at the neutral place, a face of size s at (u, v) is at
-//   depth  Z = D * s0 / s               (a face twice as large is half as far)
-//   across X = -(u - cx) * Z / f        (the picture's left is the user's right)
-//   up     Y = -(v - cy) * Z / f        (picture rows grow downward)
-// and the pose is (X - X0, Y - Y0, Z - D), X0 and Y0 being the neutral place's X and Y at
-// depth D; the angles stay 0. Only angles and the ratio of sizes enter, so the user's real
-// face size does not matter.
+// The measure is in real centimetres (the generic face's eyes are as far apart as an
+// average adult's), and so is the pose: (X - X0, Y - Y0, Z - Z0), with X the user's
+// right (the measure's -x) and Y up (its -y). Where the user gives the viewing distance D,
+// the whole place is scaled by D / Z0: the neutral place is then D away, and the user's
+// own eye distance does not matter.
 class FacePoses {
   public:
     static constexpr int facesToCentre = 10;  // a third of a second at 30 frames/s
 
+    // `distance` 0: the neutral distance is the measured one.
     FacePoses(const CameraGeometry& camera, double distance) : camera(camera), distance(distance) {}
 
-    // The pose of the user whose face has this box; false while the faces are being
+    // The pose of the user whose face is measured so; false while the faces are being
     // centred (a new neutral place is being taken).
-    bool poseFor(const FaceBox& face, HeadPose& pose);
+    bool poseFor(const FaceMeasure& face, HeadPose& pose);
     // Takes the next faces' place as the neutral one.
     void recentre() { centring = 0; }
     bool isCentred() const { return centring == facesToCentre; }
-    // The neutral place, relative to the camera: X0, Y0 and D in centimetres.
+    // The neutral place, relative to the camera: X0, Y0 and its distance in centimetres.
     HeadPose neutralPlace() const;
+    // The neutral distance as measured, before any scaling to the given distance.
+    double measuredDistance() const { return neutral.z; }
+    bool distanceGiven() const { return distance > 0; }
     const CameraGeometry& geometry() const { return camera; }
 
   private:
+    double scale() const { return distance > 0 ? distance / neutral.z : 1.0; }
+
     CameraGeometry camera;
     double distance;
-    int centring = 0;   // faces averaged so far into the neutral place
-    FaceBox neutral{};  // their mean box
+    int centring = 0;       // faces averaged so far into the neutral place
+    FaceMeasure neutral{};  // their mean place
 };

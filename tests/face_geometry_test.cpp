@@ -1,4 +1,5 @@
-// From a face's box in a camera picture to a head pose: the pinhole, the neutral place.
+// From a measured face to a head pose: the neutral place, real or given centimetres, and
+// the head's angles with the conventions the manual gives.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,7 +11,7 @@ namespace {
 const CameraGeometry camera{640, 480, 60.0};
 
 // Centred on `neutral`, seen facesToCentre times.
-FacePoses centredOn(const FaceBox& neutral, double distance = 60.0) {
+FacePoses centredOn(const FaceMeasure& neutral, double distance) {
     FacePoses poses(camera, distance);
     HeadPose unused;
     for (int i = 0; i < FacePoses::facesToCentre; ++i) EXPECT_FALSE(poses.poseFor(neutral, unused));
@@ -18,51 +19,106 @@ FacePoses centredOn(const FaceBox& neutral, double distance = 60.0) {
     return poses;
 }
 
-TEST(FaceGeometry, TheNeutralPlaceIsThePoseZero) {
-    FacePoses poses = centredOn({250, 300, 100});
+TEST(FaceGeometry, PosesAreRealCentimetresFromTheNeutralPlaceOrScaledToTheGivenDistance) {
+    // Left of the picture's centre and below it: the user sits to the camera's right, low.
+    const FaceMeasure neutral{-10, 8, 50, 0, 0, 0};
+    FacePoses measured = centredOn(neutral, 0);
     HeadPose pose;
-    ASSERT_TRUE(poses.poseFor({250, 300, 100}, pose));
-    EXPECT_NEAR(pose.x, 0, 1e-12);
-    EXPECT_NEAR(pose.y, 0, 1e-12);
-    EXPECT_NEAR(pose.z, 0, 1e-12);
-    EXPECT_EQ(pose.yaw, 0);
-    // Left of and below the picture's centre: the user sits to the camera's right, below it.
-    HeadPose place = poses.neutralPlace();
-    EXPECT_GT(place.x, 0);
-    EXPECT_LT(place.y, 0);
-    EXPECT_EQ(place.z, 60);
-}
-
-TEST(FaceGeometry, SizeGivesDistanceAndPlaceGivesAngle) {
-    FacePoses poses = centredOn({320, 240, 100});
-    HeadPose pose;
-    ASSERT_TRUE(poses.poseFor({320, 240, 200}, pose));  // twice as wide: half as far
-    EXPECT_DOUBLE_EQ(pose.z, -30.0);
-    EXPECT_NEAR(pose.x, 0, 1e-12);
-    // At the picture's left edge, at the neutral distance: half the field of view to the
-    // user's right (the picture is not mirrored).
-    ASSERT_TRUE(poses.poseFor({0, 240, 100}, pose));
-    EXPECT_NEAR(pose.x, 60 * std::tan(30 * std::numbers::pi / 180), 1e-9);
-    EXPECT_NEAR(pose.z, 0, 1e-12);
-    // Higher in the picture is up; half as large is twice as far, and the angle stays.
-    ASSERT_TRUE(poses.poseFor({320, 140, 50}, pose));
-    EXPECT_NEAR(pose.y, 100 * 120 / camera.focalLength(), 1e-9);
-    EXPECT_DOUBLE_EQ(pose.z, 60.0);
-    EXPECT_NEAR(camera.focalLength(), 320 / std::tan(30 * std::numbers::pi / 180), 1e-9);
+    ASSERT_TRUE(measured.poseFor({-12, 5, 70, 10, -5, 3}, pose));
+    EXPECT_DOUBLE_EQ(pose.x, 2);  // further left in the picture: further to the user's right
+    EXPECT_DOUBLE_EQ(pose.y, 3);  // higher in the picture: up
+    EXPECT_DOUBLE_EQ(pose.z, 20);
+    EXPECT_EQ(pose.yaw, 10);
+    EXPECT_EQ(pose.pitch, -5);
+    EXPECT_EQ(pose.roll, 3);
+    HeadPose place = measured.neutralPlace();
+    EXPECT_DOUBLE_EQ(place.x, 10);
+    EXPECT_DOUBLE_EQ(place.y, -8);
+    EXPECT_DOUBLE_EQ(place.z, 50);
+    // A distance given: everything scaled by it over the measured one, angles kept.
+    FacePoses given = centredOn(neutral, 60);
+    ASSERT_TRUE(given.poseFor({-12, 5, 70, 10, -5, 3}, pose));
+    EXPECT_DOUBLE_EQ(pose.x, 2.4);
+    EXPECT_DOUBLE_EQ(pose.z, 24);
+    EXPECT_EQ(pose.yaw, 10);
+    EXPECT_DOUBLE_EQ(given.neutralPlace().z, 60);
+    EXPECT_DOUBLE_EQ(given.measuredDistance(), 50);
 }
 
 TEST(FaceGeometry, CentringAveragesTheFirstFacesAndRecentringStartsAgain) {
-    FacePoses poses(camera, 60);
+    FacePoses poses(camera, 0);
     HeadPose pose;
     for (int i = 0; i < FacePoses::facesToCentre; ++i)
-        poses.poseFor({i % 2 ? 330.0 : 310.0, 240, i % 2 ? 101.0 : 99.0}, pose);
-    ASSERT_TRUE(poses.poseFor({320, 240, 100}, pose));
+        poses.poseFor({i % 2 ? 1.0 : -1.0, 0, i % 2 ? 61.0 : 59.0}, pose);
+    ASSERT_TRUE(poses.poseFor({0, 0, 60}, pose));
     EXPECT_NEAR(pose.x, 0, 1e-9);
     EXPECT_NEAR(pose.z, 0, 1e-9);
     poses.recentre();
-    EXPECT_FALSE(poses.poseFor({100, 100, 80}, pose));
-    for (int i = 1; i < FacePoses::facesToCentre; ++i) poses.poseFor({100, 100, 80}, pose);
-    ASSERT_TRUE(poses.poseFor({100, 100, 80}, pose));
+    EXPECT_FALSE(poses.poseFor({5, 5, 80}, pose));
+    for (int i = 1; i < FacePoses::facesToCentre; ++i) poses.poseFor({5, 5, 80}, pose);
+    ASSERT_TRUE(poses.poseFor({5, 5, 80}, pose));
     EXPECT_NEAR(pose.x, 0, 1e-9);
+    EXPECT_NEAR(poses.neutralPlace().z, 80, 1e-9);
+}
+
+struct Matrix {
+    double m[3][3];
+    Matrix operator*(const Matrix& b) const {
+        Matrix c{};
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                for (int k = 0; k < 3; ++k) c.m[i][j] += m[i][k] * b.m[k][j];
+        return c;
+    }
+    // Where the generic face's point (x, y, z) goes.
+    double x(double px, double py, double pz) const { return m[0][0] * px + m[0][1] * py + m[0][2] * pz; }
+    double y(double px, double py, double pz) const { return m[1][0] * px + m[1][1] * py + m[1][2] * pz; }
+};
+
+// Turns by `degrees` about the camera's axis x, y or z (x right, y down, z ahead).
+Matrix about(int axis, double degrees) {
+    const double a = degrees * std::numbers::pi / 180, c = std::cos(a), s = std::sin(a);
+    if (axis == 0) return {{{1, 0, 0}, {0, c, -s}, {0, s, c}}};
+    if (axis == 1) return {{{c, 0, s}, {0, 1, 0}, {-s, 0, c}}};
+    return {{{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
+}
+
+TEST(FaceGeometry, AnglesFollowTheUsersOwnRightAndUp) {
+    const RigidLandmark tip = genericFace[3];  // the nose's tip, in front of the eyes
+    ASSERT_EQ(tip.index, 30);
+    ASSERT_LT(tip.z, 0);
+    FaceMeasure face;
+    // Turning to their own right moves the nose to the picture's left (not mirrored).
+    Matrix right = about(1, 20);
+    anglesOf(right.m, face);
+    EXPECT_LT(right.x(tip.x, tip.y, tip.z), tip.x);
+    EXPECT_NEAR(face.yaw, 20, 1e-9);
+    EXPECT_NEAR(face.pitch, 0, 1e-9);
+    EXPECT_NEAR(face.roll, 0, 1e-9);
+    // Looking up raises the nose's tip in the picture.
+    Matrix up = about(0, -10);
+    anglesOf(up.m, face);
+    EXPECT_LT(up.y(tip.x, tip.y, tip.z), tip.y);
+    EXPECT_NEAR(face.pitch, 10, 1e-9);
+    // Tilting toward the right shoulder moves the top of the head to the picture's left.
+    Matrix tilt = about(2, -15);
+    anglesOf(tilt.m, face);
+    EXPECT_LT(tilt.x(0, -10, 0), 0);
+    EXPECT_NEAR(face.roll, 15, 1e-9);
+    // All three at once come back apart.
+    anglesOf((about(1, -25) * about(0, 12) * about(2, 8)).m, face);
+    EXPECT_NEAR(face.yaw, -25, 1e-9);
+    EXPECT_NEAR(face.pitch, -12, 1e-9);
+    EXPECT_NEAR(face.roll, -8, 1e-9);
+}
+
+TEST(FaceGeometry, TheGenericFacesEyeCentresAreAnAdultsDistanceApart) {
+    double left = 0, right = 0;
+    for (const RigidLandmark& p : genericFace) {
+        if (p.index >= 36 && p.index < 42) left += p.x / 6;
+        if (p.index >= 42 && p.index < 48) right += p.x / 6;
+    }
+    EXPECT_NEAR(right - left, eyeCentresApart, 1e-9);
+    EXPECT_NEAR(right + left, 0, 1e-9);
 }
 }  // namespace

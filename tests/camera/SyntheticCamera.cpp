@@ -1,5 +1,6 @@
 #include "tests/camera/SyntheticCamera.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <opencv2/imgcodecs.hpp>
@@ -8,30 +9,52 @@
 #include <stdexcept>
 
 #ifndef FISHTANK_TEST_DATA
-#error "FISHTANK_TEST_DATA names the folder of astronaut-face.png"
+#error "FISHTANK_TEST_DATA names the folder of the face pictures"
 #endif
 
 namespace {
-constexpr double headWidth = 24.0;  // cm across the face picture
+constexpr double eyesApart = 6.3;  // cm between the eyes' centres
+
+// The generic relief the face pictures are laid on, in cm behind the eyes' centres at
+// (x, y) cm from their midpoint (x to the picture's right, y down): a head's curve 16 cm
+// across and 22 cm high, and a nose standing 2.4 cm out at its tip, 3.6 cm below the eyes,
+// its base 4.6 cm below them (where both faces' landmarks put it).
+double relief(double x, double y) {
+    auto head = [](double x, double y) {
+        double inside = 1 - std::pow(x / 8, 2) - std::pow((y - 2) / 11, 2);
+        return 8 * (1 - std::sqrt(std::max(0.0, inside)));
+    };
+    double ridge = y <= 3.6 ? std::clamp((y + 0.5) / 4.1, 0.0, 1.0)
+                            : std::max(0.0, 1 - (y - 3.6) / 0.8);
+    return head(x, y) - head(eyesApart / 2, 0) - 2.4 * std::exp(-std::pow(x / 1.1, 2)) * ridge;
 }
+
+// Turns by the head's angles: r = Ry(yaw) Rx(-pitch) Rz(-roll) about the camera's axes (x
+// right, y down, z ahead), as model/FaceGeometry's anglesOf() reads them.
+cv::Matx33d turnOf(const HeadPose& head) {
+    auto rad = [](double degrees) { return degrees * std::numbers::pi / 180; };
+    double a = rad(head.yaw), b = rad(-head.pitch), c = rad(-head.roll);
+    cv::Matx33d ry(std::cos(a), 0, std::sin(a), 0, 1, 0, -std::sin(a), 0, std::cos(a));
+    cv::Matx33d rx(1, 0, 0, 0, std::cos(b), -std::sin(b), 0, std::sin(b), std::cos(b));
+    cv::Matx33d rz(std::cos(c), -std::sin(c), 0, std::sin(c), std::cos(c), 0, 0, 0, 1);
+    return ry * rx * rz;
+}
+}  // namespace
+
+// A face picture and where its eyes are: their midpoint and their distance, in pixels, as
+// the landmarks of dlib's model place them (measured once, by hand).
+struct SyntheticCamera::Face {
+    cv::Mat picture, mask;  // CV_32F
+    cv::Point2d eyes;
+    double eyesApart = 0;
+};
 
 SyntheticCamera::SyntheticCamera(int width, int height, double fieldOfView, unsigned seed)
     : width(width),
       height(height),
       focal(width / 2.0 / std::tan(fieldOfView / 2.0 * std::numbers::pi / 180.0)),
+      faces(std::size(allTestFaces)),
       noise(seed) {
-    face = cv::imread(FISHTANK_TEST_DATA "/astronaut-face.png", cv::IMREAD_GRAYSCALE);
-    if (face.empty()) throw std::runtime_error("cannot read astronaut-face.png");
-    face.convertTo(face, CV_32F);
-    // An oval with a soft edge: a head against the room, no square picture.
-    mask.create(face.size(), CV_32F);
-    for (int y = 0; y < face.rows; ++y)
-        for (int x = 0; x < face.cols; ++x) {
-            double dx = (x - face.cols / 2.0) / (face.cols / 2.0);
-            double dy = (y - face.rows / 2.0) / (face.rows / 2.0);
-            mask.at<float>(y, x) =
-                static_cast<float>(std::clamp((1 - std::hypot(dx, dy)) / 0.15, 0.0, 1.0));
-        }
     // A room: a wall lit from above with broad shading, a fine grain of its own, and the
     // edges of shelves, doors and pictures.
     cv::RNG room(seed + 1);
@@ -49,9 +72,147 @@ SyntheticCamera::SyntheticCamera(int width, int height, double fieldOfView, unsi
     }
 }
 
+SyntheticCamera::~SyntheticCamera() = default;
+
+const char* nameOf(TestFace face) {
+    switch (face) {
+        case TestFace::astronaut: return "astronaut";
+        case TestFace::mirrored: return "astronaut mirrored";
+        case TestFace::litFromSide: return "astronaut lit from one side";
+        case TestFace::widerCrop: return "astronaut with more background";
+        case TestFace::tighterCrop: return "astronaut with less background";
+        case TestFace::halfResolution: return "astronaut at half resolution";
+        case TestFace::hopper: return "Grace Hopper";
+    }
+    return "";
+}
+
+const SyntheticCamera::Face& SyntheticCamera::face(TestFace which) {
+    Face& f = faces[static_cast<std::size_t>(which)];
+    if (!f.picture.empty()) return f;
+    auto read = [](const char* name) {
+        cv::Mat picture = cv::imread(std::string(FISHTANK_TEST_DATA "/") + name, cv::IMREAD_GRAYSCALE);
+        if (picture.empty()) throw std::runtime_error(std::string("cannot read ") + name);
+        picture.convertTo(picture, CV_32F);
+        return picture;
+    };
+    if (which == TestFace::hopper) {
+        f = {read("hopper-face.png"), {}, {124.1, 80.8}, 82.8};
+    } else if (which == TestFace::widerCrop) {
+        f = {read("astronaut-wide.png"), {}, {135.0, 102.7}, 43.5};
+    } else {
+        f = {read("astronaut-face.png"), {}, {85.0, 92.8}, 43.4};
+        if (which == TestFace::mirrored) {
+            cv::flip(f.picture, f.picture, 1);
+            f.eyes.x = f.picture.cols - 1 - f.eyes.x;
+        } else if (which == TestFace::litFromSide) {
+            for (int x = 0; x < f.picture.cols; ++x)
+                f.picture.col(x) *= 0.5 + 0.8 * x / (f.picture.cols - 1.0);
+            cv::min(f.picture, 255, f.picture);
+        } else if (which == TestFace::tighterCrop) {
+            f.picture = f.picture(cv::Rect(25, 40, 130, 160)).clone();
+            f.eyes -= cv::Point2d(25, 40);
+        } else if (which == TestFace::halfResolution) {
+            cv::resize(f.picture, f.picture, {}, 0.5, 0.5, cv::INTER_AREA);
+            f.eyes = (f.eyes + cv::Point2d(0.5, 0.5)) * 0.5 - cv::Point2d(0.5, 0.5);
+            f.eyesApart /= 2;
+        }
+    }
+    // An oval with a soft edge: a head against the room, no square picture.
+    f.mask.create(f.picture.size(), CV_32F);
+    for (int y = 0; y < f.picture.rows; ++y)
+        for (int x = 0; x < f.picture.cols; ++x) {
+            double dx = (x - f.picture.cols / 2.0) / (f.picture.cols / 2.0);
+            double dy = (y - f.picture.rows / 2.0) / (f.picture.rows / 2.0);
+            f.mask.at<float>(y, x) =
+                static_cast<float>(std::clamp((1 - std::hypot(dx, dy)) / 0.15, 0.0, 1.0));
+        }
+    return f;
+}
+
+void SyntheticCamera::draw(cv::Mat& frame, const DrawnHead& head) {
+    const Face& f = face(head.face);
+    const double perCm = f.eyesApart / eyesApart;
+    const cv::Matx33d r = turnOf(head.place);
+    // The eyes' midpoint in the camera's frame: the user's right is the picture's left.
+    const cv::Vec3d at(-head.place.x, -head.place.y, head.place.z);
+    const double cx = width / 2.0, cy = height / 2.0;
+    // The pixels the face can cover: its picture's corners on the relief's plane, with room
+    // for the nose.
+    std::vector<cv::Point2f> corners;
+    for (double u : {0.0, double(f.picture.cols)})
+        for (double v : {0.0, double(f.picture.rows)}) {
+            cv::Vec3d p = r * cv::Vec3d((u - f.eyes.x) / perCm, (v - f.eyes.y) / perCm, 0) + at;
+            if (p[2] <= 1) return;  // at or behind the camera
+            corners.emplace_back(float(cx + focal * p[0] / p[2]), float(cy + focal * p[1] / p[2]));
+        }
+    cv::Rect area = cv::boundingRect(corners);
+    area = cv::Rect(area.x - area.width / 8, area.y - area.height / 8, area.width * 5 / 4,
+                    area.height * 5 / 4) &
+           cv::Rect(0, 0, width, height);
+    if (area.empty()) return;
+    // Each pixel's ray meets the relief where, on the face's plane moved to the relief's
+    // depth found so far, it meets that plane: four rounds settle it.
+    const double lowerThird = 4.6;  // cm below the eyes: the nose's base
+    cv::Mat mapX(area.size(), CV_32F), mapY(area.size(), CV_32F);
+    const cv::Vec3d across(r(0, 0), r(1, 0), r(2, 0)), down(r(0, 1), r(1, 1), r(2, 1)),
+        out(r(0, 2), r(1, 2), r(2, 2));
+    for (int j = 0; j < area.height; ++j)
+        for (int i = 0; i < area.width; ++i) {
+            const cv::Vec3d ray((area.x + i - cx) / focal, (area.y + j - cy) / focal, 1);
+            cv::Matx33d system(across[0], down[0], -ray[0], across[1], down[1], -ray[1],
+                               across[2], down[2], -ray[2]);
+            cv::Matx33d inverse = system.inv();
+            double x = 0, y = 0;
+            for (int round = 0; round < 4; ++round) {
+                cv::Vec3d solved = inverse * (-(at + out * relief(x, y)));
+                x = solved[0], y = solved[1];
+            }
+            if (y > lowerThird) y = lowerThird + (y - lowerThird) / (1 + head.speech);
+            mapX.at<float>(j, i) = float(f.eyes.x + x * perCm);
+            mapY.at<float>(j, i) = float(f.eyes.y + y * perCm);
+        }
+    cv::Mat drawn, weight;
+    cv::remap(f.picture, drawn, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_CONSTANT, 0);
+    cv::remap(f.mask, weight, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_CONSTANT, 0);
+    cv::Mat region = frame(area);
+    region = region.mul(1 - weight) + drawn.mul(weight);
+}
+
+cv::Mat SyntheticCamera::picture(const std::vector<DrawnHead>& heads, double t) {
+    cv::Mat frame = background.clone();
+    std::vector<DrawnHead> farFirst = heads;
+    std::sort(farFirst.begin(), farFirst.end(), [](const DrawnHead& a, const DrawnHead& b) {
+        return a.place.z > b.place.z;
+    });
+    for (const DrawnHead& head : farFirst) draw(frame, head);
+    frame *= 1.0 + 0.04 * std::sin(2 * std::numbers::pi * t / 2.5);
+    cv::Mat grain(frame.size(), CV_32F);
+    noise.fill(grain, cv::RNG::NORMAL, 0, 3);
+    frame += grain;
+    cv::Mat out;
+    frame.convertTo(out, CV_8U);
+    return out;
+}
+
+cv::Mat SyntheticCamera::picture(const HeadPose& head, double t, bool withFace) {
+    std::vector<DrawnHead> heads;
+    if (withFace) heads.push_back({head});
+    return picture(heads, t);
+}
+
+GreyImage SyntheticCamera::grey(const HeadPose& head, double t, bool withFace) {
+    cv::Mat frame = picture(head, t, withFace);
+    GreyImage image;
+    image.width = frame.cols;
+    image.height = frame.rows;
+    image.pixels.assign(frame.datastart, frame.dataend);
+    return image;
+}
+
 HeadPose SyntheticCamera::at(const HeadPose& offset) {
-    HeadPose head = neutral();
-    head.x += offset.x, head.y += offset.y, head.z += offset.z;
+    HeadPose head = offset;
+    head.x += neutral().x, head.y += neutral().y, head.z += neutral().z;
     return head;
 }
 
@@ -64,41 +225,8 @@ HeadPose SyntheticCamera::path(double t) {
     return offset;
 }
 
-cv::Mat SyntheticCamera::picture(const HeadPose& head, double t, bool withFace) {
-    cv::Mat frame = background.clone();
-    if (withFace) {
-        // The pinhole: the face's centre lands f * X / Z from the picture's centre, to the
-        // left for a head to the user's right; its width is f * headWidth / Z.
-        double scale = focal * headWidth / head.z / face.cols;
-        double u = width / 2.0 - focal * head.x / head.z;
-        double v = height / 2.0 - focal * head.y / head.z;
-        cv::Mat place = (cv::Mat_<double>(2, 3) << scale, 0, u - scale * (face.cols - 1) / 2.0, 0,
-                         scale, v - scale * (face.rows - 1) / 2.0);
-        cv::Mat drawn, weight;
-        cv::warpAffine(face, drawn, place, frame.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT, 0);
-        cv::warpAffine(mask, weight, place, frame.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT, 0);
-        frame = frame.mul(1 - weight) + drawn.mul(weight);
-    }
-    frame *= 1.0 + 0.04 * std::sin(2 * std::numbers::pi * t / 2.5);
-    cv::Mat grain(frame.size(), CV_32F);
-    noise.fill(grain, cv::RNG::NORMAL, 0, 3);
-    frame += grain;
-    cv::Mat out;
-    frame.convertTo(out, CV_8U);
-    return out;
-}
-
-GreyImage SyntheticCamera::grey(const HeadPose& head, double t, bool withFace) {
-    cv::Mat frame = picture(head, t, withFace);
-    GreyImage image;
-    image.width = frame.cols;
-    image.height = frame.rows;
-    image.pixels.assign(frame.datastart, frame.dataend);
-    return image;
-}
-
 bool SyntheticCamera::writeVideo(const std::string& path, int width, int height, double seconds,
-                                 const std::function<HeadPose(double)>& offsetAt, bool withFace) {
+                                 const std::function<std::vector<DrawnHead>(double)>& headsAt) {
     SyntheticCamera camera(width, height, 60.0);
     cv::VideoWriter video(path, cv::CAP_FFMPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'),
                           framesPerSecond, {width, height}, false);
@@ -106,9 +234,16 @@ bool SyntheticCamera::writeVideo(const std::string& path, int width, int height,
     video.set(cv::VIDEOWRITER_PROP_QUALITY, 95);
     for (int k = 0; k < seconds * framesPerSecond; ++k) {
         double t = k / framesPerSecond;
-        video.write(camera.picture(at(offsetAt(t)), t, withFace));
+        video.write(camera.picture(headsAt(t), t));
     }
     return true;
+}
+
+bool SyntheticCamera::writeVideo(const std::string& path, int width, int height, double seconds,
+                                 const std::function<HeadPose(double)>& offsetAt, bool withFace) {
+    return writeVideo(path, width, height, seconds, [&](double t) {
+        return withFace ? std::vector<DrawnHead>{{at(offsetAt(t))}} : std::vector<DrawnHead>{};
+    });
 }
 
 double deviation(const std::vector<double>& values) {

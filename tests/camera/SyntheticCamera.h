@@ -8,41 +8,70 @@
 #include "camera/VideoSource.h"
 #include "model/HeadPose.h"
 
-// Pictures a pinhole camera of a known field of view would take of a face at a known
-// place: the astronaut's face (tests/camera/astronaut-face.png) drawn at the place and size
-// that the head's position gives, over a textured background, with sensor noise of about
-// 3 grey levels and a light that flickers slowly (4 % every 2.5 s). The head is 24 cm
-// across the face picture; its position is in cm from the camera (+x the user's right,
-// +y up, +z away), and the picture is not mirrored.
+// The faces the tests draw (see tests/camera/*.txt for where their pictures come from):
+// the astronaut's face, the same mirrored, lit from one side, cropped with more and with
+// less background around it, and at half the resolution; and Grace Hopper's.
+enum class TestFace { astronaut, mirrored, litFromSide, widerCrop, tighterCrop, halfResolution, hopper };
+constexpr TestFace allTestFaces[] = {TestFace::astronaut,   TestFace::mirrored,
+                                     TestFace::litFromSide, TestFace::widerCrop,
+                                     TestFace::tighterCrop, TestFace::halfResolution,
+                                     TestFace::hopper};
+const char* nameOf(TestFace face);
+
+// A head in a synthetic picture: `place` is the midpoint between its eyes in cm from the
+// camera (+x the user's right, +y up, +z away) with the head's angles as HeadPose has them;
+// `speech` stretches the lower third of the face (from the nose's base down) by that
+// fraction, as a mouth opening and a jaw dropping do.
+struct DrawnHead {
+    HeadPose place;
+    TestFace face = TestFace::astronaut;
+    double speech = 0.0;
+};
+
+// Pictures a pinhole camera of a known field of view would take of faces at known places:
+// a face picture laid on a generic face's relief (a head's curve and a nose), turned and
+// placed as the head is, seen in perspective (hidden parts are not hidden: the relief is
+// drawn as if transparent), at the scale where the eyes' centres are 6.3 cm apart, over a
+// textured background, with sensor noise of about 3 grey levels and a light that flickers
+// slowly (4 % every 2.5 s). The picture is not mirrored.
 class SyntheticCamera {
   public:
     SyntheticCamera(int width, int height, double fieldOfView, unsigned seed = 1);
+    ~SyntheticCamera();
 
-    // The picture at time `t` (seconds) of a head at `head`; `withFace` false leaves the
-    // face out.
+    // The picture at time `t` (seconds) of `heads`, the farthest drawn first.
+    cv::Mat picture(const std::vector<DrawnHead>& heads, double t);
+    // The astronaut at `head`, or no face.
     cv::Mat picture(const HeadPose& head, double t, bool withFace = true);
     GreyImage grey(const HeadPose& head, double t, bool withFace = true);
 
     // Where the neutral head of the tests sits: 60 cm away, a little below the camera.
     static HeadPose neutral() { return {0.0, -5.0, 60.0, 0, 0, 0}; }
-    // The head `offset` cm from the neutral place.
+    // The head `offset` cm from the neutral place, turned by the offset's angles.
     static HeadPose at(const HeadPose& offset);
     // The tests' moving head, `t` seconds into its path, as an offset from the neutral
     // place: 12 cm either side (every 4 s), 6 cm up and down (every 3 s), and from 45 to
     // 85 cm away (every 5 s); at the neutral place at t = 0.
     static HeadPose path(double t);
 
-    // Writes a video (MJPG, as webcams send, in AVI) of `seconds` at 30 frames a second,
-    // the head at offset `offsetAt(t)` from the neutral place, or no face at all. False
-    // when it cannot be written.
+    // Writes a video (MJPG, as webcams send, in AVI) of `seconds` at 30 frames a second
+    // of the heads `headsAt(t)`. False when it cannot be written.
     static constexpr double framesPerSecond = 30.0;
+    static bool writeVideo(const std::string& path, int width, int height, double seconds,
+                           const std::function<std::vector<DrawnHead>(double)>& headsAt);
+    // The astronaut at offset `offsetAt(t)` from the neutral place, or no face at all.
     static bool writeVideo(const std::string& path, int width, int height, double seconds,
                            const std::function<HeadPose(double)>& offsetAt, bool withFace = true);
 
   private:
+    struct Face;
+    const Face& face(TestFace which);
+    void draw(cv::Mat& frame, const DrawnHead& head);
+
     int width, height;
     double focal;
-    cv::Mat face, mask, background;
+    std::vector<Face> faces;  // by TestFace, read when first drawn
+    cv::Mat background;
     cv::RNG noise;
 };
 

@@ -1,14 +1,16 @@
-// The camera as a head tracker, on synthetic videos of a real face with a known head path
-// (tests/camera/SyntheticCamera.h), through the program's own reading, face finding and
-// geometry; and the face finder against pictures that are no use.
+// The camera as a head tracker, on synthetic videos of real faces with known head paths
+// (tests/camera/SyntheticCamera.h), through the program's own reading, face finding,
+// landmarks and fit; and the face finder against pictures that are no use.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -18,32 +20,48 @@
 #include "tests/camera/SyntheticCamera.h"
 
 namespace {
-constexpr double viewingDistance = 60.0;
+using Heads = std::function<std::vector<DrawnHead>(double)>;
 
 struct Followed {
     std::vector<double> times;  // seconds, when each frame was read
     std::vector<HeadPose> raw, truth;
+    std::vector<double> distances;  // measured, cm from the camera
+    int frames = 0;                 // read
 };
 
-// Writes a 640x480 video of the head at `offsetAt(t)` and follows it, keeping the poses
-// from `from` seconds on.
-Followed follow(double seconds, const std::function<HeadPose(double)>& offsetAt, double from) {
+// Writes a 640x480 video of `headsAt(t)` and follows it, the neutral distance measured,
+// keeping the poses from `from` seconds on with the truth: the first head's offset from
+// where it was at t = 0, its angles, and (in `distances`) its own distance.
+Followed follow(double seconds, const Heads& headsAt, double from) {
     char name[] = "/tmp/fishtank-camera-XXXXXX.avi";
     ::close(::mkstemps(name, 4));
-    EXPECT_TRUE(SyntheticCamera::writeVideo(name, 640, 480, seconds, offsetAt));
-    CameraTracker camera(std::make_unique<VideoSource>(name), 60.0, viewingDistance);
+    EXPECT_TRUE(SyntheticCamera::writeVideo(name, 640, 480, seconds, headsAt));
+    CameraTracker camera(std::make_unique<VideoSource>(name), 60.0, 0.0);
+    const HeadPose start = headsAt(0)[0].place;
     Followed followed;
     for (;;) {
         CameraStep step = camera.step([](const CameraPose&) {});
         if (step.read != VideoSource::Read::frame) break;
+        ++followed.frames;
         double t = camera.lastFrame().number / SyntheticCamera::framesPerSecond;
         if (!step.posed || t < from) continue;
+        HeadPose truth = headsAt(t)[0].place;
         followed.times.push_back(step.pose.readTime);
         followed.raw.push_back(step.pose.pose);
-        followed.truth.push_back(offsetAt(t));
+        followed.truth.push_back({truth.x - start.x, truth.y - start.y, truth.z - start.z,
+                                  truth.yaw, truth.pitch, truth.roll});
+        followed.distances.push_back(step.measure.z - truth.z);
     }
     std::remove(name);
     return followed;
+}
+
+// One head of `face`, at the neutral place offset by `offsetAt(t)`.
+Heads one(TestFace face, const std::function<HeadPose(double)>& offsetAt) {
+    return [=](double t) { return std::vector<DrawnHead>{{SyntheticCamera::at(offsetAt(t)), face}}; };
+}
+HeadPose stillHead(double) {
+    return {};
 }
 
 double HeadPose::*const axes[] = {&HeadPose::x, &HeadPose::y, &HeadPose::z};
@@ -55,14 +73,13 @@ double rootMeanSquare(const std::vector<HeadPose>& a, const std::vector<HeadPose
     return std::sqrt(sum / static_cast<double>(a.size()));
 }
 
-void report(const char* name, double value) {
+void report(const std::string& name, double value) {
     ::testing::Test::RecordProperty(name, std::to_string(value));
-    std::printf("%s: %.4f\n", name, value);
+    std::printf("%s: %.4f\n", name.c_str(), value);
 }
 
 TEST(Camera, AStillFaceHoldsStillAndTheSmoothedHeadStillMore) {
-    Followed still = follow(
-        3.0, [](double) { return HeadPose{}; }, 0.5);
+    Followed still = follow(3.0, one(TestFace::astronaut, stillHead), 0.5);
     ASSERT_GE(still.raw.size(), 40u) << "frames followed";
     const double largest[] = {0.1, 0.1, 0.5};  // cm of raw jitter, x y z
     const Smoothing smoothing[] = {cameraSideways, cameraSideways, cameraDistance};
@@ -73,30 +90,154 @@ TEST(Camera, AStillFaceHoldsStillAndTheSmoothedHeadStillMore) {
         for (std::size_t i = 0; i < still.raw.size(); ++i) {
             raw.push_back(still.raw[i].*axes[a]);
             drawn.push_back(filter.filter(still.raw[i].*axes[a], still.times[i]));
+            if (i > 0) {
+                EXPECT_LT(std::fabs(raw[i] - raw[i - 1]), 2.0) << names[a] << " jumped";
+            }
         }
         // The filter settles over its first half second.
         drawn.erase(drawn.begin(), drawn.begin() + 15);
         raw.erase(raw.begin(), raw.begin() + 15);
         double rawJitter = frameToFrameJitter(raw), drawnJitter = frameToFrameJitter(drawn);
-        report((std::string("raw_deviation_cm_") + names[a]).c_str(), deviation(raw));
-        report((std::string("raw_jitter_cm_") + names[a]).c_str(), rawJitter);
-        report((std::string("drawn_jitter_cm_") + names[a]).c_str(), drawnJitter);
+        report(std::string("raw_deviation_cm_") + names[a], deviation(raw));
+        report(std::string("raw_jitter_cm_") + names[a], rawJitter);
+        report(std::string("drawn_jitter_cm_") + names[a], drawnJitter);
         EXPECT_LE(deviation(raw), largest[a]) << names[a];
         EXPECT_LE(drawnJitter, rawJitter / 3) << names[a];
     }
 }
 
-TEST(Camera, AMovingHeadIsFollowedWithinMillimetres) {
+TEST(Camera, AMovingHeadIsFollowedWithinMillimetresOnEveryFace) {
     auto offsetAt = [](double t) { return t < 1.0 ? HeadPose{} : SyntheticCamera::path(t - 1.0); };
-    Followed moving = follow(6.0, offsetAt, 1.0);
-    ASSERT_GE(moving.raw.size(), 100u) << "frames followed";
-    const double largest[] = {0.3, 0.3, 1.5};  // cm RMS, x y z
-    const char* names[] = {"path_rms_cm_x", "path_rms_cm_y", "path_rms_cm_z"};
-    for (int a = 0; a < 3; ++a) {
-        double error = rootMeanSquare(moving.raw, moving.truth, axes[a]);
-        report(names[a], error);
-        EXPECT_LE(error, largest[a]) << names[a];
+    for (TestFace face : allTestFaces) {
+        // cm RMS, x y z. Grace Hopper's glasses: the shape predictor's eye corners behind
+        // their rims move by a pixel or two from picture to picture.
+        const double largest[] = {0.3, 0.3, face == TestFace::hopper ? 2.0 : 0.8};
+        Followed moving = follow(6.0, one(face, offsetAt), 1.0);
+        const std::string name = nameOf(face);
+        ASSERT_GE(moving.raw.size(), 100u) << name << ": frames followed";
+        for (int a = 0; a < 3; ++a) {
+            double error = rootMeanSquare(moving.raw, moving.truth, axes[a]);
+            report(name + ": path RMS cm " + "xyz"[a], error);
+            EXPECT_LE(error, largest[a]) << name << " " << "xyz"[a];
+        }
+        double bias = 0;
+        for (double d : moving.distances) bias += d / static_cast<double>(moving.distances.size());
+        report(name + ": measured distance minus truth, mean cm", bias);
     }
+}
+
+TEST(Camera, SpeechDoesNotMoveTheDistance) {
+    for (TestFace face : {TestFace::astronaut}) {
+        Followed talking = follow(
+            4.0,
+            [face](double t) {
+                double speech = 0.15 * std::sin(2 * std::numbers::pi * t / 0.4);
+                return std::vector<DrawnHead>{{SyntheticCamera::neutral(), face, speech}};
+            },
+            0.5);
+        ASSERT_GE(talking.raw.size(), 60u) << nameOf(face);
+        std::vector<double> z;
+        for (const HeadPose& p : talking.raw) z.push_back(p.z);
+        report(std::string(nameOf(face)) + ": distance SD while speaking, cm", deviation(z));
+        EXPECT_LT(deviation(z), 0.3) << nameOf(face);
+    }
+}
+
+// A head at the neutral place turning in yaw (±30 degrees), then pitch and roll (±20).
+HeadPose turning(double t) {
+    HeadPose offset;
+    double swing = t < 1.0 ? 0.0 : std::sin(2 * std::numbers::pi * std::fmod(t - 1.0, 2.0) / 2.0);
+    if (t >= 1.0 && t < 3.0) offset.yaw = 30 * swing;
+    if (t >= 3.0 && t < 5.0) offset.pitch = 20 * swing;
+    if (t >= 5.0) offset.roll = 20 * swing;
+    return offset;
+}
+
+TEST(Camera, TurnsKeepTheDistanceAndGiveTheAngles) {
+    // Mirrored, the face's own asymmetries change sides and the turns' signs must not.
+    for (TestFace face : {TestFace::astronaut, TestFace::mirrored}) {
+        Followed turns = follow(7.0, one(face, turning), 0.0);
+        ASSERT_GE(turns.raw.size(), 100u) << nameOf(face);
+        // A face in a photograph is turned a little of its own: the angles count from
+        // those measured while the head faces the camera, in the first second.
+        double HeadPose::*const angles[] = {&HeadPose::yaw, &HeadPose::pitch, &HeadPose::roll};
+        double facing[3] = {};
+        int facingCount = 0;
+        for (std::size_t i = 0; i < turns.raw.size() && turns.times[i] - turns.times[0] < 0.6; ++i) {
+            for (int a = 0; a < 3; ++a) facing[a] += turns.raw[i].*angles[a];
+            ++facingCount;
+        }
+        double farthest = 0, worstYaw = 0;
+        for (std::size_t i = 0; i < turns.raw.size(); ++i) {
+            farthest = std::max(farthest, std::fabs(turns.raw[i].z));
+            for (int a = 0; a < 3; ++a) {
+                double measured = turns.raw[i].*angles[a] - facing[a] / facingCount;
+                double truth = turns.truth[i].*angles[a];
+                if (a == 0) worstYaw = std::max(worstYaw, std::fabs(measured - truth));
+                EXPECT_TRUE(std::fabs(truth) < 10 || measured * truth > 0)
+                    << nameOf(face) << ": angle " << a << " at " << i;
+            }
+        }
+        report(std::string(nameOf(face)) + ": turning, largest distance change, cm", farthest);
+        report(std::string(nameOf(face)) + ": turning, largest yaw error, degrees", worstYaw);
+        EXPECT_LE(farthest, 2.0) << nameOf(face);
+        EXPECT_LE(worstYaw, 5.0) << nameOf(face);
+    }
+}
+
+// The followed face stays followed when a larger one comes into view beside it, and when
+// it leaves the picture no pose strays on the way out.
+TEST(Camera, TheFollowedFaceAloneGivesPosesAndNoneStraysAtTheEdge) {
+    Followed crowd = follow(
+        4.0,
+        [](double t) {
+            std::vector<DrawnHead> heads{{SyntheticCamera::neutral()}};
+            if (t > 1.5) heads.push_back({{-25, -2, 45, 0, 0, 0}, TestFace::hopper});
+            return heads;
+        },
+        0.5);
+    ASSERT_GE(crowd.raw.size(), 80u);
+    for (std::size_t i = 0; i < crowd.raw.size(); ++i)
+        ASSERT_LT(std::hypot(crowd.raw[i].x, crowd.raw[i].y, crowd.raw[i].z), 1.0) << i;
+
+    // Out to the right by 45 cm and back: half the picture is 35 cm across at 60 cm.
+    Followed edge = follow(
+        6.0,
+        one(TestFace::astronaut,
+            [](double t) { return HeadPose{45 * std::pow(std::sin(std::numbers::pi * t / 6), 2), 0, 0}; }),
+        0.0);
+    bool back = false;
+    for (std::size_t i = 0; i < edge.raw.size(); ++i) {
+        for (int a = 0; a < 3; ++a)
+            ASSERT_LT(std::fabs(edge.raw[i].*axes[a] - edge.truth[i].*axes[a]), 2.0)
+                << "xyz"[a] << " with the head " << edge.truth[i].x << " cm to the right";
+        back = back || (edge.raw[i].x < 5 && i > edge.raw.size() / 2);
+    }
+    EXPECT_TRUE(back) << "the face was not found again";
+}
+
+// With nobody in view the whole picture is searched only now and then, yet a face that
+// comes into view is followed within half a second.
+TEST(Camera, AFaceComingIntoViewIsFollowedWithinHalfASecond) {
+    char name[] = "/tmp/fishtank-camera-XXXXXX.avi";
+    ::close(::mkstemps(name, 4));
+    ASSERT_TRUE(SyntheticCamera::writeVideo(name, 640, 480, 3.0, [](double t) {
+        return t < 1.5 ? std::vector<DrawnHead>{} : std::vector<DrawnHead>{{SyntheticCamera::neutral()}};
+    }));
+    CameraTracker camera(std::make_unique<VideoSource>(name), 60.0, 0.0);
+    double foundAt = -1;
+    int searches = 0;
+    for (;;) {
+        CameraStep step = camera.step([](const CameraPose&) {});
+        if (step.read != VideoSource::Read::frame) break;
+        double t = camera.lastFrame().number / SyntheticCamera::framesPerSecond;
+        if (t < 1.5) searches += step.wholeSearch;
+        if (step.faceFound && foundAt < 0) foundAt = t;
+    }
+    std::remove(name);
+    EXPECT_LE(searches, 12) << "searches of an empty room in 1.5 s";
+    EXPECT_GE(foundAt, 1.5);
+    EXPECT_LE(foundAt, 2.0);
 }
 
 TEST(Camera, PicturesOfNoUseFindNoFaceAndBreakNothing) {

@@ -1,8 +1,9 @@
 // Writes a synthetic camera video for the tests and benchmarks:
-//   face-video OUT.avi WIDTHxHEIGHT SECONDS still|move|path|none
+//   face-video OUT.avi WIDTHxHEIGHT SECONDS still|move|path|turn|none
 // still: the head at the neutral place; move: neutral for 1.5 s, then 12 cm to the user's
 // right within half a second, and there; path: neutral for 1 s, then the tests' moving
-// head; none: the room, no face.
+// head; turn: facing the camera for 1.5 s, then turned 25 degrees to the user's own right
+// until 3.5 s, then 25 degrees to their left; none: the room, no face.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -13,15 +14,17 @@
 int main(int argc, char** argv) {
     int width = 0, height = 0;
     const std::string path = argc == 5 ? argv[4] : "";
-    if ((path != "still" && path != "move" && path != "path" && path != "none") ||
+    if ((path != "still" && path != "move" && path != "path" && path != "turn" && path != "none") ||
         std::sscanf(argv[2], "%dx%d", &width, &height) != 2) {
-        std::fputs("usage: face-video OUT.avi WIDTHxHEIGHT SECONDS still|move|path|none\n", stderr);
+        std::fputs("usage: face-video OUT.avi WIDTHxHEIGHT SECONDS still|move|path|turn|none\n",
+                   stderr);
         return 2;
     }
     auto offsetAt = [&](double t) {
         HeadPose offset;
         if (path == "move") offset.x = 12 * std::clamp((t - 1.5) / 0.5, 0.0, 1.0);
         if (path == "path" && t >= 1.0) offset = SyntheticCamera::path(t - 1.0);
+        if (path == "turn" && t >= 1.5) offset.yaw = t < 3.5 ? 25 : -25;
         return offset;
     };
     if (!SyntheticCamera::writeVideo(argv[1], width, height, std::atof(argv[3]), offsetAt,

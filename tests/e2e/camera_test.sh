@@ -1,9 +1,9 @@
 #!/bin/bash
 # The camera as the head tracker of the tracked program (run under with-xvfb.sh), fed
 # synthetic videos of a real face (this machine has no camera): the set-up check, the
-# tracking line, the picture at a known head position, the end of a file with the keys
-# working after, a video without a face, sources that cannot be used, and Ctrl+Q while
-# the camera runs and while its read blocks.
+# tracking line, the picture at a known head position, the recorded yaw of a turning
+# face, the end of a file with the keys working after, a video without a face, sources
+# that cannot be used, and Ctrl+Q while the camera runs and while its read blocks.
 #   camera_test.sh FISHTANK-TRACK FACE-VIDEO SCREENSHOT-CHECK SOURCE-DIR
 set -u
 track=$1 face_video=$2 check=$3 source=$4
@@ -23,7 +23,8 @@ start() {
 # The head 12 cm to the user's right of the neutral place, 60 cm away: (0.2, 0, 1).
 at_twelve_cm() { picture_is frame9 0.08 0.28 -0.1 0.1; }
 
-"$face_video" move.avi 320x240 6 move && "$face_video" none.avi 320x240 8 none ||
+"$face_video" move.avi 320x240 6 move && "$face_video" none.avi 320x240 8 none &&
+    "$face_video" turn.avi 640x480 5 turn ||
     fail "cannot make the test videos"
 head -c 30000 move.avi > cut.avi
 echo "not a video" > text.avi
@@ -106,7 +107,7 @@ check_says damaged.avi 0 "1 frame that could not be read was skipped"
 check_says slow.avi 1 "camera slow.avi: 320x240 at 0.0005 frames/s" \
     "no face: 0.0005 frames/s is too low a rate to follow one (10 at least)"
 check_says tiny.avi 1 "no face: the pictures, 16x16 pixels, are too small to find one in (45x45 at least)"
-grep -q "no face was followed; whole-picture searches: 30, " odd.out || fail "tiny: $(cat odd.out)"
+grep -q "no face was followed; whole-picture searches: [0-9]*, " odd.out || fail "tiny: $(cat odd.out)"
 check_says shrinks.avi 1 "no face: the picture around it stopped changing, as a frozen or damaged video's does"
 echo "ok: odd and damaged sources are read past their bad frames, and the check says what is wrong"
 
@@ -130,6 +131,15 @@ xdotool keyup e
 ends_with_status_0 xdotool key ctrl+q
 grep -q "^fishtank-track: camera: [0-9]* poses drawn, from frame to photon" err || fail "no summary"
 echo "ok: the end of the file is told, and the keys move the head after it"
+
+# The head's turn is recorded: yaw > 0 while the face turns to the user's own right.
+start --camera turn.avi --record turn.csv
+wait_for 30 grep -q "^fishtank-track: camera: end of turn.avi$" err || fail "no end of turn.avi"
+ends_with_status_0 xdotool key ctrl+q
+awk -F, 'NR > 1 && $5 > 12 && !right { right = NR } NR > 1 && $5 < -12 && !left { left = NR }
+         END { exit !(right && left && right < left) }' turn.csv ||
+    fail "the recorded yaw does not follow the turn: $(cut -d, -f5 turn.csv | tr '\n' ' ')"
+echo "ok: the recorded yaw follows the face turning to the user's right, then to their left"
 
 # No face: no tracking, the keys work; full screen and back; Ctrl+Q while the camera runs.
 start --camera none.avi --fullscreen

@@ -1,0 +1,61 @@
+#include "camera/FaceFit.h"
+
+#include <cmath>
+#include <opencv2/calib3d.hpp>
+#include <opencv2/core.hpp>
+#include <vector>
+
+namespace {
+constexpr double largestStray = 0.1;  // RMS, of the eyes' distance in the picture
+constexpr double largestYaw = 50.0, largestTilt = 40.0;  // degrees
+}  // namespace
+
+bool fitFace(const FaceShape& shape, const CameraGeometry& camera, FaceMeasure& face) {
+    std::vector<cv::Point3d> model;
+    std::vector<cv::Point2d> seen;
+    for (const RigidLandmark& p : genericFace) {
+        model.emplace_back(p.x, p.y, p.z);
+        seen.emplace_back(shape[p.index].x, shape[p.index].y);
+    }
+    const double f = camera.focalLength();
+    const cv::Matx33d intrinsics(f, 0, camera.width / 2.0, 0, f, camera.height / 2.0, 0, 0, 1);
+    cv::Vec3d turn, place;
+    if (!cv::solvePnP(model, seen, intrinsics, cv::noArray(), turn, place) || !(place[2] > 0))
+        return false;
+    std::vector<cv::Point2d> fitted;
+    cv::projectPoints(model, turn, place, intrinsics, cv::noArray(), fitted);
+    double squares = 0;
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        cv::Point2d d = fitted[i] - seen[i];
+        squares += d.dot(d) / static_cast<double>(seen.size());
+    }
+    FacePoint left{}, right{};
+    for (int i = 0; i < 6; ++i) {
+        left.x += shape[36 + i].x / 6, left.y += shape[36 + i].y / 6;
+        right.x += shape[42 + i].x / 6, right.y += shape[42 + i].y / 6;
+    }
+    const double eyes = std::hypot(right.x - left.x, right.y - left.y);
+    if (!(std::sqrt(squares) <= largestStray * eyes)) return false;
+    // A face cut by the picture's edge: the predictor reads the pixels beyond as black.
+    // (The chin may leave the picture of a user sitting close: the jaw is not fitted.)
+    const double margin = eyes / 2;
+    for (const RigidLandmark& r : genericFace) {
+        const FacePoint& p = shape[r.index];
+        if (p.x < margin || p.y < margin || p.x >= camera.width - margin ||
+            p.y >= camera.height - margin)
+            return false;
+    }
+    cv::Matx33d r;
+    cv::Rodrigues(turn, r);
+    FaceMeasure measured;
+    double rotation[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) rotation[i][j] = r(i, j);
+    anglesOf(rotation, measured);
+    if (std::fabs(measured.yaw) > largestYaw || std::fabs(measured.pitch) > largestTilt ||
+        std::fabs(measured.roll) > largestTilt)
+        return false;
+    measured.x = place[0], measured.y = place[1], measured.z = place[2];
+    face = measured;
+    return true;
+}
