@@ -21,15 +21,15 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ $# -gt 0 ] || { echo "run.sh: no command to run" >&2; exit 2; }
-cannot() { echo "guest: cannot run the camera drivers' test bed: $1 (scripts/install-deps.sh test installs it)" >&2; exit 1; }
+cannot() { echo "guest: cannot run the camera drivers' test bed: $1; scripts/install-deps.sh test installs it" >&2; exit 1; }
 
 # Debian's kernel, the one v4l2loopback was built for by dkms.
 kernel=$(ls -d /lib/modules/*/updates/dkms/v4l2loopback.ko* 2>/dev/null | sort -V | tail -1)
 kernel=${kernel#/lib/modules/} kernel=${kernel%%/*}
 [ -n "$kernel" ] && [ -r "/boot/vmlinuz-$kernel" ] ||
-    cannot "no Debian kernel with v4l2loopback built for it (linux-image-amd64, linux-headers-amd64, v4l2loopback-dkms)"
-command -v qemu-system-x86_64 > /dev/null || cannot "no qemu-system-x86_64 (qemu-system-x86)"
-[ -x /bin/busybox ] && file -L /bin/busybox | grep -q 'statically linked' || cannot "no static busybox (busybox-static)"
+    cannot "no Debian kernel with v4l2loopback built for it by dkms"
+command -v qemu-system-x86_64 > /dev/null || cannot "no qemu-system-x86_64"
+[ -x /bin/busybox ] && file -L /bin/busybox | grep -q 'statically linked' || cannot "no static busybox"
 dir=$(mktemp -d /tmp/fishtank-guest.XXXXXX)
 trap 'rm -rf "$dir"' EXIT
 
@@ -73,18 +73,18 @@ timeout -k 5 "$limit" qemu-system-x86_64 -nodefaults -no-reboot -display none -a
     2> "$dir/qemu.err"
 qemu=$?
 took=$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { print b - a }')
-if [ ! -s "$dir/results/status" ]; then
-    if [ "$qemu" -eq 124 ]; then
-        echo "guest: the command did not end within $limit s; the guest's console ended:" >&2
-    else
-        echo "guest: the guest stopped before the command ended (QEMU status $qemu):" >&2
-    fi
-    tail -n 15 "$dir/console" "$dir/qemu.err" >&2
+cat "$dir/results/stdout" 2> /dev/null
+cat "$dir/results/stderr" >&2 2> /dev/null
+status=$(cat "$dir/results/status" 2> /dev/null)
+[ -z "$verbose" ] || [ ! -s "$dir/results/booted" ] ||
+    printf 'guest: booted in %.1f s, %.1f s in all\n' "$(cat "$dir/results/booted")" "$took" >&2
+if [ ! -s "$dir/results/booted" ]; then
+    echo "guest: cannot run the camera drivers' test bed: the guest did not boot: $(grep -h -m1 \
+        -e qemu-system -e 'init:' -e 'not syncing' "$dir/qemu.err" "$dir/console" | head -1)" >&2
+    exit 1
+elif [ -z "$status" ]; then
+    [ "$qemu" -eq 124 ] && echo "guest: the command did not end within $limit s" >&2 ||
+        echo "guest: the guest stopped before the command ended: $(grep . "$dir/qemu.err" | head -1)" >&2
     exit 124
 fi
-cat "$dir/results/stdout"
-cat "$dir/results/stderr" >&2
-status=$(cat "$dir/results/status")
-[ "$status" -ne 125 ] || tail -n 15 "$dir/console" >&2
-[ -z "$verbose" ] || printf 'guest: booted in %.1f s, %.1f s in all\n' "$(cat "$dir/results/booted")" "$took" >&2
 exit "$status"
