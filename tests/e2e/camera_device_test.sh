@@ -14,7 +14,8 @@ own_capture=no
 # loopbacks, of which 12 is never fed.
 webcams="n_devs=2 node_types=0x20001,0x1 num_inputs=1,1 input_types=0,0 meta_cap_nr=0,-1 vid_cap_nr=1,2"
 if [ "${4:-}" != --in-guest ]; then
-    script=$(realpath "$0") work=$(mktemp -d)
+    script=$(realpath "$0") track=$(realpath "$track") face_video=$(realpath "$face_video")
+    source=$(realpath "$source") work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     cd "$work" || exit 1
     "$face_video" face.avi 640x480 2 still &&
@@ -24,7 +25,7 @@ if [ "${4:-}" != --in-guest ]; then
         { echo "FAIL: cannot make the face videos"; exit 1; }
     "$source/tests/guest/run.sh" -v --timeout 480 --vivid "$webcams" \
         --loopback "devices=5 video_nr=8,9,10,11,12 exclusive_caps=1,1,1,1,1" -- \
-        "$source/scripts/with-xvfb.sh" bash "$script" "$track" "$face_video" "$source" --in-guest
+        "$source/scripts/with-xvfb.sh" bash "$script" "$track" - "$source" --in-guest
     exit
 fi
 
@@ -67,6 +68,7 @@ format='[0-9]+x[0-9]+ .*at [0-9.]+ frames/s'
 check webcam "$track" --camera /dev/video1
 grep -q -E "^camera /dev/video1: $format$" out || fail "no format line for vivid"
 ok "vivid: $(head -1 out)"
+: > holder
 v4l2-ctl -d /dev/video1 --stream-mmap > holder 2>&1 &
 holder=$!
 wait_for 30 grep -q "<" holder || fail "v4l2-ctl does not stream"
@@ -112,15 +114,22 @@ for name in grey mjpg yuyv; do
 done
 
 # Unplugged and back (the module loaded again), then a fatal streaming error: the line,
-# and the window program takes the camera up again by itself.
+# and the window program takes the camera up again by itself; its rate line.
+# The emulated guest processes 2 to 5 of the webcam's 30 frames/s (a search of the whole
+# picture takes 70 to 180 ms there), so the rate line, told once the camera has run 2 s,
+# has the computer to blame.
+unload_vivid() { modprobe -r vivid 2> /dev/null; }
 window /dev/video1
 stopped="^fishtank-track: camera /dev/video1 stopped delivering pictures; trying it again every second$"
 opened="^fishtank-track: camera /dev/video1: $format$"
-wait_for 60 grep -q -E "$opened" err || fail "no format line in the window"
-wait_for 30 grep -q "delivers" err  # the rate line, once the camera has run 2 s
-v4l2-ctl -d /dev/video1 -c disconnect=1
-wait_for 30 grep -q -E "$stopped" err || fail "no line when unplugged"
-wait_for 30 modprobe -r vivid || fail "vivid stays in use after the unplug"
+wait_for 60 said "$opened" 1 || fail "no format line in the window"
+wait_for 30 grep -q "delivers" err
+# vivid's disconnect breaks the stream but leaves the node to be opened again (with
+# warnings in the kernel's log): the node is taken away too, as udev does on an unplug.
+v4l2-ctl -d /dev/video1 -c disconnect=1 && mv /dev/video1 /dev/video1.unplugged
+wait_for 30 said "$stopped" 1 || fail "no line when unplugged"
+wait_for 30 unload_vivid || fail "vivid stays in use after the unplug"
+rm /dev/video1.unplugged
 modprobe vivid $webcams
 wait_for 30 said "$opened" 2 || fail "the camera did not return"
 ok "unplugged and back: $(grep -E "$stopped" err)"
@@ -163,7 +172,7 @@ grep -q "a metadata node" err.metadata || fail_in metadata "the metadata node is
 ok "formats named: $(head -qn1 out.grey out.mjpg out.yuyv | tr '\n' ';')"
 noise=$(cat err.mjpg err.window-mjpg | grep -v "^fishtank-track: ")
 [ -z "$noise" ] || fail "noise on standard error through MJPG: $noise"
-ok "MJPG: $(grep -h 'were damaged' out.mjpg), no noise on standard error"
+ok "MJPG: $(grep -h 'the camera delivered' out.mjpg); no noise on standard error"
 grep -q "^fishtank-track: camera /dev/video1 delivers [0-9]* frames/s but only [0-9]* are processed: the computer is too slow" err.window-vivid &&
     ! grep -q "in dim light" err.window-vivid || fail_in window-vivid "the low rate's cause"
 grep -q "^fishtank-track: camera: .*frames [0-9.]* ms old when read" err.window-vivid ||
