@@ -34,11 +34,11 @@ work=$PWD pid= feeder=
 source "$source/scripts/display.sh"  # wait_for_window
 source "$source/tests/e2e/window_helpers.sh"  # fail, wait_for, ends_with_status_0
 trap '[ -n "$pid" ] && kill "$pid"; [ -n "$feeder" ] && kill "$feeder"' EXIT
-uptime() { cut -d' ' -f1 /proc/uptime; }
-since=$(uptime)
+clock() { cut -d' ' -f1 /proc/uptime; }
+since=$(clock)
 ok() {
     echo "ok ($(awk -v a="$since" '{ printf "%.0f", $1 - a }' /proc/uptime) s): $*"
-    since=$(uptime)
+    since=$(clock)
 }
 # said PATTERN N: standard error has N lines matching PATTERN, or more.
 said() { [ "$(grep -c -E -- "$1" err)" -ge "$2" ]; }

@@ -36,7 +36,7 @@ trap 'rm -rf "$dir"' EXIT
 # The initramfs: busybox and the modules that mount the root, in load order.
 mkdir -p "$dir/initramfs/bin" "$dir/initramfs/modules"
 cp /bin/busybox "$dir/initramfs/bin/"
-for module in virtio_pci 9pnet_virtio 9p overlay; do modprobe -S "$kernel" --show-depends $module; done |
+for module in virtio_pci 9pnet_virtio 9p overlay; do /sbin/modprobe -S "$kernel" --show-depends $module; done |
     awk '$1 == "insmod" && !seen[$2]++ { print $2 }' > "$dir/modules"
 grep -q 9pnet_virtio "$dir/modules" || cannot "no 9p modules in /lib/modules/$kernel"
 n=0
