@@ -56,11 +56,11 @@ window() {
     wait_for_window Fishtank "$pid" || fail "no window for $1"
     xdotool windowfocus --sync "$window"
 }
-# Ctrl+Q ends the window within 10 s (half a second natively; the guest is emulated and
-# its xdotool takes a while to start).
+# Ctrl+Q ends the window within 15 s: half a second natively (camera_test.sh), but the
+# guest is emulated, its xdotool slow to start, and it took up to 6 s on a busy machine.
 quit() {
     ends_with_status_0 xdotool key ctrl+q
-    awk -v t="$took" 'BEGIN { exit !(t < 10) }' || fail "Ctrl+Q took ${took}s"
+    awk -v t="$took" 'BEGIN { exit !(t < 15) }' || fail "Ctrl+Q took ${took}s"
 }
 format='[0-9]+x[0-9]+ .*at [0-9.]+ frames/s'
 
