@@ -1,7 +1,9 @@
 #!/bin/sh
 # Installs the Debian packages that Fishtank needs and a fresh machine of ours lacks:
 # `run` what building and running need, `test` also what the tests, benchmarks and the
-# package need. Quiet and quick when everything is there.
+# package need. Quiet and quick when everything is there. The camera drivers' tests boot
+# Debian's kernel in QEMU (tests/guest): dkms builds v4l2loopback for it once its headers
+# are there, whatever kernel this machine runs.
 #   scripts/install-deps.sh run|test
 set -eu
 
@@ -9,7 +11,9 @@ run="cmake g++ make pkg-config libglfw3-dev libgl-dev libegl-dev libx11-dev libp
 libopencv-videoio-dev libopencv-objdetect-dev libopencv-imgproc-dev libopencv-imgcodecs-dev opencv-data
 libopencv-calib3d-dev libdlib-dev libdlib-data libturbojpeg0-dev"
 test="$run clang libglu1-mesa-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool x11-apps
-x11-xkb-utils netpbm valgrind strace dpkg-dev file lintian desktop-file-utils mandoc ffmpeg"
+x11-xkb-utils netpbm valgrind strace dpkg-dev file lintian desktop-file-utils mandoc
+qemu-system-x86 busybox-static cpio linux-image-amd64 linux-headers-amd64 v4l2loopback-dkms ffmpeg
+v4l-utils"
 case "${1:-}" in
     run) packages=$run ;;
     test) packages=$test ;;
