@@ -46,12 +46,23 @@ void anglesOf(const double (&r)[3][3], FaceMeasure& face) {
 }
 
 bool FacePoses::poseFor(const FaceMeasure& face, HeadPose& pose) {
-    if (!isCentred()) {
-        // A running mean of the first faces: one picture's jitter does not become neutral.
-        ++centring;
-        neutral.x += (face.x - neutral.x) / centring;
-        neutral.y += (face.y - neutral.y) / centring;
-        neutral.z += (face.z - neutral.z) / centring;
+    if (!centred) {
+        // A mean of several faces: one picture's jitter does not become neutral.
+        std::copy(recent.begin() + 1, recent.end(), recent.begin());
+        recent.back() = face;
+        centring = std::min(centring + 1, facesToCentre);
+        if (centring < facesToCentre) return false;
+        FaceMeasure mean{};
+        double nearest = recent[0].z, farthest = recent[0].z;
+        for (const FaceMeasure& f : recent) {
+            mean.x += f.x / facesToCentre;
+            mean.y += f.y / facesToCentre;
+            mean.z += f.z / facesToCentre;
+            nearest = std::min(nearest, f.z);
+            farthest = std::max(farthest, f.z);
+        }
+        centred = farthest - nearest <= centredSpread * mean.z;
+        if (centred) neutral = mean;
         return false;
     }
     const double k = scale();

@@ -59,7 +59,10 @@ void anglesOf(const double (&rotation)[3][3], FaceMeasure& face);
 
 // Turns measured faces into head poses the way a head tracker reports them: offsets in
 // centimetres from the neutral place, the face's mean place over its first few pictures
-// (or since the last recentring).
+// in a row whose distances agree (since the start or the last recentring). While the
+// face's box is still settling on the face (a face detector's first box can be a third too
+// large, and the landmarks laid in it agree with it for several pictures), the measured
+// distance wanders by more than a still head's, and such pictures are not taken.
 //
 // The measure is in real centimetres (the generic face's eyes are as far apart as an
 // average adult's), and so is the pose: (X - X0, Y - Y0, Z - Z0), with X the user's
@@ -68,7 +71,8 @@ void anglesOf(const double (&rotation)[3][3], FaceMeasure& face);
 // own eye distance does not matter.
 class FacePoses {
   public:
-    static constexpr int facesToCentre = 10;  // a third of a second at 30 frames/s
+    static constexpr int facesToCentre = 10;       // a third of a second at 30 frames/s
+    static constexpr double centredSpread = 0.05;  // of the distance, nearest to farthest
 
     // `distance` 0: the neutral distance is the measured one.
     FacePoses(const CameraGeometry& camera, double distance) : camera(camera), distance(distance) {}
@@ -77,8 +81,8 @@ class FacePoses {
     // centred (a new neutral place is being taken).
     bool poseFor(const FaceMeasure& face, HeadPose& pose);
     // Takes the next faces' place as the neutral one.
-    void recentre() { centring = 0; }
-    bool isCentred() const { return centring == facesToCentre; }
+    void recentre() { centring = 0, centred = false; }
+    bool isCentred() const { return centred; }
     // The neutral place, relative to the camera: X0, Y0 and its distance in centimetres.
     HeadPose neutralPlace() const;
     // The neutral distance as measured, before any scaling to the given distance.
@@ -91,6 +95,8 @@ class FacePoses {
 
     CameraGeometry camera;
     double distance;
-    int centring = 0;       // faces averaged so far into the neutral place
+    int centring = 0;  // faces seen while centring, up to facesToCentre
+    std::array<FaceMeasure, facesToCentre> recent{};  // the last of them, the newest last
+    bool centred = false;
     FaceMeasure neutral{};  // their mean place
 };

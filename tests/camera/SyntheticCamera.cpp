@@ -226,8 +226,9 @@ HeadPose SyntheticCamera::path(double t) {
 }
 
 bool SyntheticCamera::writeVideo(const std::string& path, int width, int height, double seconds,
-                                 const std::function<std::vector<DrawnHead>(double)>& headsAt) {
-    SyntheticCamera camera(width, height, 60.0);
+                                 const std::function<std::vector<DrawnHead>(double)>& headsAt,
+                                 unsigned seed) {
+    SyntheticCamera camera(width, height, 60.0, seed);
     cv::VideoWriter video(path, cv::CAP_FFMPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'),
                           framesPerSecond, {width, height}, false);
     if (!video.isOpened()) return false;

@@ -55,10 +55,11 @@ class SyntheticCamera {
     static HeadPose path(double t);
 
     // Writes a video (MJPG, as webcams send, in AVI) of `seconds` at 30 frames a second
-    // of the heads `headsAt(t)`. False when it cannot be written.
+    // of the heads `headsAt(t)`, its noise from `seed`. False when it cannot be written.
     static constexpr double framesPerSecond = 30.0;
     static bool writeVideo(const std::string& path, int width, int height, double seconds,
-                           const std::function<std::vector<DrawnHead>(double)>& headsAt);
+                           const std::function<std::vector<DrawnHead>(double)>& headsAt,
+                           unsigned seed = 1);
     // The astronaut at offset `offsetAt(t)` from the neutral place, or no face at all.
     static bool writeVideo(const std::string& path, int width, int height, double seconds,
                            const std::function<HeadPose(double)>& offsetAt, bool withFace = true);

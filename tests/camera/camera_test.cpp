@@ -12,6 +12,7 @@
 #include <memory>
 #include <numbers>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/CameraTracker.h"
@@ -29,13 +30,13 @@ struct Followed {
     int frames = 0;                 // read
 };
 
-// Writes a 640x480 video of `headsAt(t)` and follows it, the neutral distance measured,
-// keeping the poses from `from` seconds on with the truth: the first head's offset from
-// where it was at t = 0, its angles, and (in `distances`) its own distance.
-Followed follow(double seconds, const Heads& headsAt, double from) {
+// Writes a 640x480 video of `headsAt(t)` (its noise from `seed`) and follows it, the neutral
+// distance measured, keeping the poses from `from` seconds on with the truth: the first
+// head's offset from where it was at t = 0, its angles, and (in `distances`) its own distance.
+Followed follow(double seconds, const Heads& headsAt, double from, unsigned seed = 1) {
     char name[] = "/tmp/fishtank-camera-XXXXXX.avi";
     ::close(::mkstemps(name, 4));
-    EXPECT_TRUE(SyntheticCamera::writeVideo(name, 640, 480, seconds, headsAt));
+    EXPECT_TRUE(SyntheticCamera::writeVideo(name, 640, 480, seconds, headsAt, seed));
     CameraTracker camera(std::make_unique<VideoSource>(name), 60.0, 0.0);
     const HeadPose start = headsAt(0)[0].place;
     Followed followed;
@@ -108,12 +109,17 @@ TEST(Camera, AStillFaceHoldsStillAndTheSmoothedHeadStillMore) {
 
 TEST(Camera, AMovingHeadIsFollowedWithinMillimetresOnEveryFace) {
     auto offsetAt = [](double t) { return t < 1.0 ? HeadPose{} : SyntheticCamera::path(t - 1.0); };
-    for (TestFace face : allTestFaces) {
+    std::vector<std::pair<TestFace, unsigned>> videos;  // faces and noise seeds
+    for (TestFace face : allTestFaces) videos.push_back({face, 1});
+    // With this noise the detector's first box of Grace Hopper's face is a third too large.
+    videos.push_back({TestFace::hopper, 4});
+    for (auto [face, seed] : videos) {
         // cm RMS, x y z. Grace Hopper's glasses: the shape predictor's eye corners behind
         // their rims move by a pixel or two from picture to picture.
         const double largest[] = {0.3, 0.3, face == TestFace::hopper ? 2.0 : 0.8};
-        Followed moving = follow(6.0, one(face, offsetAt), 1.0);
-        const std::string name = nameOf(face);
+        Followed moving = follow(6.0, one(face, offsetAt), 1.0, seed);
+        const std::string name =
+            nameOf(face) + (seed == 1 ? "" : ", noise " + std::to_string(seed));
         ASSERT_GE(moving.raw.size(), 100u) << name << ": frames followed";
         for (int a = 0; a < 3; ++a) {
             double error = rootMeanSquare(moving.raw, moving.truth, axes[a]);
