@@ -22,8 +22,7 @@ constexpr int smallestPicture = 45;
 
 int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     std::printf("%s\n", camera.description().c_str());
-    if (std::string changed = camera.settingsChanged(); !changed.empty())
-        std::fprintf(stderr, "fishtank-track: %s\n", changed.c_str());
+    camera.tellSettingsChanged();
     try {
         camera.loadModels();
     } catch (const std::runtime_error& e) {
@@ -33,7 +32,8 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     Durations following, wholeSearches;
     CameraStep last;
     long frames = 0;
-    VideoFrame first;
+    double firstRead = 0.0;
+    long firstSequence = 0;
     const double start = monotonicSeconds(), end = start + checkSeconds;
     const VideoSource& video = camera.video();
     // A file's frame due after the end, by more than a frame at the lowest rate, is not
@@ -48,7 +48,10 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             std::printf("%s after %ld frames\n", what, frames);
             break;
         }
-        if (frames++ == 0) first = camera.lastFrame();
+        if (frames++ == 0) {
+            firstRead = camera.lastFrame().readTime;
+            firstSequence = camera.lastFrame().sequence;
+        }
         if (step.wholeSearch || step.faceFound)
             (step.wholeSearch ? wholeSearches : following).add(step.processing);
         last = step;
@@ -75,12 +78,12 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     if (wholeSearches.count() > 0) std::printf(", %.1f ms median", ms(wholeSearches, 0.5));
     std::printf("\n");
     const VideoFrame& frame = camera.lastFrame();
-    double between = frame.readTime - first.readTime;
-    if (video.isDevice() && frame.sequence > first.sequence && between > 0)
+    double between = frame.readTime - firstRead;
+    if (video.isDevice() && frame.sequence > firstSequence && between > 0)
         std::printf(
             "the camera delivered %.1f frames/s by its frame numbers; frames it dropped for "
             "want of a free buffer: %ld, passed over for a newer one: %ld, damaged: %ld\n",
-            (frame.sequence - first.sequence) / between, frame.dropped, frame.passedOver,
+            (frame.sequence - firstSequence) / between, frame.dropped, frame.passedOver,
             frame.damaged);
     Durations age = camera.frameAges();
     if (age.count() > 0)

@@ -26,6 +26,21 @@ FaceBox landmarkBox(const FaceBox& face) {
 FaceBox finderBox(const FaceBox& face) {
     return {face.x, face.y, face.size / landmarkBoxScale};
 }
+
+// The pixels of a face's box grown by `margin` times its size on each side, within a
+// picture of width x height: columns [left, right), rows [top, bottom).
+struct Region {
+    int left, top, right, bottom;
+};
+Region regionAround(const FaceBox& face, double margin, int width, int height) {
+    double half = face.size * (0.5 + margin);
+    auto within = [](double v, int size) { return std::clamp(static_cast<int>(v), 0, size); };
+    return {within(face.x - half, width), within(face.y - half, height),
+            within(face.x + half, width), within(face.y + half, height)};
+}
+// What is kept of the picture before around its face: the face moves little between
+// frames, and where it moved further its picture has changed.
+constexpr double keptMargin = 0.5;
 }  // namespace
 
 std::string skippedFramesText(long count) {
@@ -51,11 +66,13 @@ std::string CameraTracker::description() const {
     return "camera " + name + ": " + source->format();
 }
 
-std::string CameraTracker::settingsChanged() const {
-    if (!source->rateHeld()) return {};
-    return "camera " + name +
-           ": exposure_dynamic_framerate off while the program runs, so that dim light does "
-           "not lower the frame rate (--camera-settings keep leaves it alone)";
+void CameraTracker::tellSettingsChanged() const {
+    if (source->rateHeld())
+        std::fprintf(stderr,
+                     "fishtank-track: camera %s: exposure_dynamic_framerate off while the "
+                     "program runs, so that dim light does not lower the frame rate "
+                     "(--camera-settings keep leaves it alone)\n",
+                     name.c_str());
 }
 
 Durations CameraTracker::frameAges() const {
@@ -139,28 +156,55 @@ CameraStep CameraTracker::step(const std::function<void(const CameraPose&)>& han
     }
     finder.confirm(picture);
     step.processing = monotonicSeconds() - frame.readTime;
-    previous = picture;
+    keepAround(step.face);
     return step;
 }
 
 // Whether at least half the rows of the face's box hold the same pixels as in the picture
 // before. A camera's noise changes every row; stale pixels, or a frozen picture, do not.
+// A box beyond what was kept of the picture before (around its face) counts as changed.
 bool CameraTracker::unchangedAround(const FaceBox& face) const {
     const GreyImage& now = frame.picture;
-    if (previous.width != now.width || previous.height != now.height) return false;
-    auto within = [](double v, int size) { return std::clamp(static_cast<int>(v), 0, size); };
-    int left = within(face.x - face.size / 2, now.width);
-    int right = within(face.x + face.size / 2, now.width);
-    int top = within(face.y - face.size / 2, now.height);
-    int bottom = within(face.y + face.size / 2, now.height);
+    if (before.pictureWidth != now.width || before.pictureHeight != now.height) return false;
+    Region box = regionAround(face, 0.0, now.width, now.height);
+    const GreyImage& kept = before.part;
+    if (box.right <= box.left || box.left < before.left || box.top < before.top ||
+        box.right > before.left + kept.width || box.bottom > before.top + kept.height)
+        return false;
     int same = 0;
-    for (int row = top; row < bottom; ++row) {
+    for (int row = box.top; row < box.bottom; ++row) {
         std::size_t at = static_cast<std::size_t>(row) * static_cast<std::size_t>(now.width) +
-                         static_cast<std::size_t>(left);
-        same += std::memcmp(&now.pixels[at], &previous.pixels[at],
-                            static_cast<std::size_t>(right - left)) == 0;
+                         static_cast<std::size_t>(box.left);
+        std::size_t keptAt =
+            static_cast<std::size_t>(row - before.top) * static_cast<std::size_t>(kept.width) +
+            static_cast<std::size_t>(box.left - before.left);
+        same += std::memcmp(&now.pixels[at], &kept.pixels[keptAt],
+                            static_cast<std::size_t>(box.right - box.left)) == 0;
     }
-    return right > left && 2 * same >= bottom - top;
+    return 2 * same >= box.bottom - box.top;
+}
+
+// Keeps the picture's pixels around `face` for the next frame's unchangedAround(), in the
+// same storage frame after frame; none without a face (its box is empty then).
+void CameraTracker::keepAround(const FaceBox& face) {
+    const GreyImage& now = frame.picture;
+    Region region = regionAround(face, keptMargin, now.width, now.height);
+    before.pictureWidth = now.width;
+    before.pictureHeight = now.height;
+    before.left = region.left;
+    before.top = region.top;
+    GreyImage& kept = before.part;
+    kept.width = region.right - region.left;
+    kept.height = region.bottom - region.top;
+    const auto width = static_cast<std::size_t>(kept.width);
+    kept.pixels.resize(width * static_cast<std::size_t>(kept.height));
+    for (int row = 0; row < kept.height; ++row)
+        std::memcpy(
+            kept.pixels.data() + static_cast<std::size_t>(row) * width,
+            now.pixels.data() +
+                static_cast<std::size_t>(region.top + row) * static_cast<std::size_t>(now.width) +
+                static_cast<std::size_t>(region.left),
+            width);
 }
 
 void CameraTracker::run() {
@@ -234,12 +278,16 @@ void CameraTracker::tellLowRate(double delivered, double processed) {
                      "webcams lengthen their exposure; more light on your face brings the "
                      "rate up\n",
                      name.c_str(), delivered);
-    else if (processed < lowestRate && processed < 0.9 * delivered)
+    else if (processed < lowestRate && processed < 0.9 * delivered) {
+        // Below a frame a second, its first digit that is not 0: "0.4", not "0".
+        char rate[32];
+        std::snprintf(rate, sizeof rate, processed < 1 ? "%.1g" : "%.0f", processed);
         std::fprintf(stderr,
-                     "fishtank-track: camera %s delivers %.0f frames/s but only %.0f are "
+                     "fishtank-track: camera %s delivers %.0f frames/s but only %s are "
                      "processed: the computer is too slow or too busy to follow the face in "
                      "every frame\n",
-                     name.c_str(), delivered, processed);
+                     name.c_str(), delivered, rate);
+    }
 }
 
 bool CameraTracker::reopen() {
@@ -256,8 +304,7 @@ bool CameraTracker::reopen() {
             continue;
         }
         std::fprintf(stderr, "fishtank-track: %s\n", description().c_str());
-        if (std::string changed = settingsChanged(); !changed.empty())
-            std::fprintf(stderr, "fishtank-track: %s\n", changed.c_str());
+        tellSettingsChanged();
         return true;
     }
 }

@@ -77,9 +77,8 @@ class CameraTracker {
 
     // "camera /dev/video0: 640x480 MJPG at 30 frames/s"
     std::string description() const;
-    // What the program changed of the camera's settings, as a line to tell; empty when
-    // nothing.
-    std::string settingsChanged() const;
+    // Tells on stderr what the program changed of the camera's settings, if anything.
+    void tellSettingsChanged() const;
 
     // Starts the capture thread; stop() asks it to end and waits for it up to 0.15 s
     // (not for a read that blocks, which ends with the process).
@@ -114,6 +113,7 @@ class CameraTracker {
     void tellLowRate(double delivered, double processed);
     bool stopRequested();
     bool unchangedAround(const FaceBox& face) const;
+    void keepAround(const FaceBox& face);
 
     std::unique_ptr<VideoSource> source;
     const std::string name;
@@ -123,7 +123,13 @@ class CameraTracker {
     FaceLandmarks landmarks;
     std::optional<FacePoses> poses;  // made for the pictures' size
     VideoFrame frame;
-    GreyImage previous;  // the picture before
+    // The picture before, only around its face (half the face's size beyond its box each
+    // way), and its size: enough to tell a picture that stopped changing there.
+    struct Kept {
+        int pictureWidth = 0, pictureHeight = 0;
+        int left = 0, top = 0;
+        GreyImage part;  // empty when no face was found
+    } before;
     std::atomic<bool> recentreWanted = false;
     mutable std::mutex agesLock;
     Durations ages;

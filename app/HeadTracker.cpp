@@ -37,8 +37,7 @@ void HeadTracker::awakeFromNib() {
     }
     if (camera) {
         std::fprintf(stderr, "fishtank-track: %s\n", camera->description().c_str());
-        if (std::string changed = camera->settingsChanged(); !changed.empty())
-            std::fprintf(stderr, "fishtank-track: %s\n", changed.c_str());
+        camera->tellSettingsChanged();
         addDescriptorSource(camera->descriptor(), [this] { receiveCameraPose(); });
         camera->start();
     }

@@ -176,7 +176,7 @@ ok "formats named: $(head -qn1 out.grey out.mjpg out.yuyv | tr '\n' ';')"
 noise=$(cat err.mjpg err.window-mjpg | grep -v "^fishtank-track: ")
 [ -z "$noise" ] || fail "noise on standard error through MJPG: $noise"
 ok "MJPG: $(grep -h 'the camera delivered' out.mjpg); no noise on standard error"
-grep -q "^fishtank-track: camera /dev/video1 delivers [0-9]* frames/s but only [0-9]* are processed: the computer is too slow" err.window-vivid &&
+grep -q "^fishtank-track: camera /dev/video1 delivers [0-9]* frames/s but only [0-9.]* are processed: the computer is too slow" err.window-vivid &&
     ! grep -q "in dim light" err.window-vivid || fail_in window-vivid "the low rate's cause"
 grep -q "^fishtank-track: camera: .*frames [0-9.]* ms old when read" err.window-vivid ||
     fail_in window-vivid "no frame age in the summary"
