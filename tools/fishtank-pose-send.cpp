@@ -33,8 +33,10 @@ const char usage[] =
     "  --trace FILE   replays a fishtank-track --record trace at its own pace (pauses\n"
     "                 longer than 5 s are played as 5 s)\n"
     "  --rate HZ      poses a second (default 250; 0: as fast as it can)\n"
-    "  --seconds S    how long (default 5; a trace lasts as long as it does unless given)\n"
-    "  --stamp        puts each pose's send time (monotonic seconds) in its roll angle\n"
+    "  --seconds S    how long (default 5; a trace lasts as long as it does unless\n"
+    "                 given)\n"
+    "  --stamp        puts each pose's send time (monotonic seconds) in its roll\n"
+    "                 angle\n"
     "  --garbage N    after each pose, N datagrams a receiver must drop\n"
     "  Ends with status 1 when nobody listens on HOST:N.\n";
 

@@ -21,22 +21,23 @@
 namespace {
 const char usage[] =
     "usage: fishtank-render [--head X,Y,Z] [--size WxH] [-o FILE]\n"
-    "       fishtank-render --animate orbit|TRACE [--fps N] [--seconds S] [--size WxH]\n"
-    "                       [-o FILE]\n"
+    "       fishtank-render --animate orbit|TRACE [--fps N] [--seconds S]\n"
+    "                       [--size WxH] [-o FILE]\n"
     "       fishtank-render --help | --version\n"
     "  Draws the Fishtank frame seen from head position X,Y,Z (default 0,0,1) at\n"
     "  WxH pixels (default 720x720, at most 16384 each way) and writes it to FILE\n"
     "  (default fishtank.png; - for standard output) as an 8-bit RGB PNG.\n"
     "  X, Y and Z are decimal numbers. The head stays within x, y in [-100, 100] and\n"
     "  z in [1, 100]: a value outside, a number too large for a float included, is\n"
-    "  drawn at the nearest bound, with a warning; hexadecimal, inf and nan are refused.\n"
+    "  drawn at the nearest bound, with a warning; hexadecimal, inf and nan are\n"
+    "  refused.\n"
     "  An existing FILE keeps its permissions; a device or FIFO is written into.\n"
     "  --animate draws a head path as a looping GIF (default fishtank.gif, at most\n"
     "  2048x2048 and 3600 frames): orbit circles around the start position, leaning\n"
-    "  back, in S seconds (default 6, at most 3600); TRACE is a fishtank-track --record\n"
-    "  file, its poses drawn as recorded (before fishtank-track's smoothing) and mapped\n"
-    "  with fishtank-track's default distance and gain. N frames a second, 1 to 50\n"
-    "  (default 10).\n";
+    "  back, in S seconds (default 6, at most 3600); TRACE is a fishtank-track\n"
+    "  --record file, its poses drawn as recorded (before fishtank-track's smoothing)\n"
+    "  and mapped with fishtank-track's default distance and gain. N frames a second,\n"
+    "  1 to 50 (default 10).\n";
 
 constexpr int mostFrames = 3600;
 
