@@ -144,7 +144,8 @@ CameraStep CameraTracker::step(const std::function<void(const CameraPose&)>& han
         landmarks.place(picture, landmarkBox(step.face), step.shape);
         step.landmarking = monotonicSeconds() - begun;
         step.landmarked = true;
-        step.measured = fitFace(step.shape, poses->geometry(), step.measure);
+        step.measured = fitFace(step.shape, eyes.centres(picture, step.shape, !poses->isCentred()),
+                                poses->geometry(), step.measure);
     }
     if (step.measured) finder.correct(picture, finderBox(landmarks.boxOf(step.shape)));
     if (step.measured && poses->poseFor(step.measure, step.pose.pose)) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "camera/EyeRefiner.h"
 #include "camera/FaceFinder.h"
 #include "camera/FaceLandmarks.h"
 #include "camera/VideoSource.h"
@@ -121,6 +122,7 @@ class CameraTracker {
     const double fieldOfView, distance;
     FaceFinder finder;
     FaceLandmarks landmarks;
+    EyeRefiner eyes;
     std::optional<FacePoses> poses;  // made for the pictures' size
     VideoFrame frame;
     // The picture before, only around its face (half the face's size beyond its box each

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "camera/Peak.h"
+
 namespace {
 // The template holds the eyes and the nose, the box's rows from 10 % to 65 % of its side:
 // not the mouth and jaw, which move with speech and would move the match.
@@ -46,11 +48,6 @@ cv::Mat sampleAround(const cv::Mat& picture, const FaceBox& centre, double size,
     return sample;
 }
 
-// The vertex of the parabola through (-1, a), (0, b), (1, c), when b is its peak.
-double peakOffset(double a, double b, double c) {
-    double curvature = a - 2 * b + c;
-    return curvature < 0 ? std::clamp(0.5 * (a - c) / curvature, -0.5, 0.5) : 0.0;
-}
 }  // namespace
 
 struct FaceFinder::State {

@@ -15,7 +15,8 @@ constexpr int noseLandmarks = 9;  // genericFace's first, then each eye's six
 constexpr int eyeCentreWeight = 3;
 }  // namespace
 
-bool fitFace(const FaceShape& shape, const CameraGeometry& camera, FaceMeasure& face) {
+bool fitFace(const FaceShape& shape, const std::array<FacePoint, 2>& eyeCentres,
+             const CameraGeometry& camera, FaceMeasure& face) {
     std::vector<cv::Point3d> model;
     std::vector<cv::Point2d> seen;
     for (const RigidLandmark& p : genericFace) {
@@ -28,19 +29,17 @@ bool fitFace(const FaceShape& shape, const CameraGeometry& camera, FaceMeasure& 
     if (!cv::solvePnP(model, seen, intrinsics, cv::noArray(), turn, place) || !(place[2] > 0))
         return false;
     // From there, the fit again with each eye's centre in place of its six points: the
-    // centre, their mean, is steadier than the corners, which jump by a pixel or two from
-    // picture to picture behind the rims of glasses. The nose is not hidden by glasses.
+    // centre, refined between pixels, is steadier than the corners, which jump by a pixel
+    // or two from picture to picture behind the rims of glasses. The nose is not hidden
+    // by glasses.
     std::vector<cv::Point3d> steadyModel(model.begin(), model.begin() + noseLandmarks);
     std::vector<cv::Point2d> steadySeen(seen.begin(), seen.begin() + noseLandmarks);
     for (int eye = 0; eye < 2; ++eye) {
         cv::Point3d modelCentre;
-        cv::Point2d seenCentre;
-        for (int i = 0; i < 6; ++i) {
-            modelCentre += model[noseLandmarks + 6 * eye + i] / 6.0;
-            seenCentre += seen[noseLandmarks + 6 * eye + i] / 6.0;
-        }
+        for (int i = 0; i < 6; ++i) modelCentre += model[noseLandmarks + 6 * eye + i] / 6.0;
         steadyModel.insert(steadyModel.end(), eyeCentreWeight, modelCentre);
-        steadySeen.insert(steadySeen.end(), eyeCentreWeight, seenCentre);
+        steadySeen.insert(steadySeen.end(), eyeCentreWeight,
+                          cv::Point2d(eyeCentres[eye].x, eyeCentres[eye].y));
     }
     if (!cv::solvePnP(steadyModel, steadySeen, intrinsics, cv::noArray(), turn, place, true) ||
         !(place[2] > 0))

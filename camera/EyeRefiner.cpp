@@ -1,0 +1,202 @@
+#include "camera/EyeRefiner.h"
+
+#include <algorithm>
+#include <cmath>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "camera/Peak.h"
+
+namespace {
+// Each eye's patch, of the eyes' distance: the eye with its brow and the glasses' rim.
+constexpr double patchWidth = 0.8, patchHeight = 0.5;
+// How far from the landmarks' centre the match is searched, of the eyes' distance (their
+// jitter, with a margin), and at least a few pixels.
+constexpr double searchMargin = 0.1;
+constexpr int leastSearchMargin = 2;
+// Matches, each with the scale and roll of the one before: a scale off by a few percent
+// moves the match of a patch that is not symmetric about its eye by a pixel or two.
+constexpr int matchPasses = 3;
+constexpr double weakestMatch = 0.6;  // correlation, below which an eye is not matched
+// While learning, a face whose scale differs from the reference's by more than this
+// fraction is still settling (its box is), and the reference is taken again.
+constexpr double settledScale = 0.05;
+// After learning, the reference is taken again (around the refined centres) when the
+// face's scale has changed by more than this factor, or its roll by more than this angle.
+constexpr double largestScaleChange = 1.3;
+constexpr double largestRollChange = 0.2;  // radians
+// The matched centres' own jitter from picture to picture (landmarks that jitter no more
+// about them are as steady), and their error when a patch is seen from another side or
+// distance than its reference's, pixels (measured on the tests' faces).
+constexpr double matchJitter = 0.15, matchError = 0.3;
+// Eyes nearer than this in the picture (pixels) give patches too small to match.
+constexpr double nearestEyes = 12;
+// An eye poorly matched in this many pictures in a row: a new face, or new light.
+constexpr int poorMatchesToRenew = 15;
+
+// The face's picture taken as the reference's: scale and roll.
+struct Similarity {
+    double scale = 1, turn = 0;
+    cv::Point2d apply(cv::Point2d p) const {
+        double c = scale * std::cos(turn), s = scale * std::sin(turn);
+        return {c * p.x - s * p.y, s * p.x + c * p.y};
+    }
+};
+
+struct EyePair {
+    cv::Point2d eye[2];
+    double distance() const { return std::hypot(eye[1].x - eye[0].x, eye[1].y - eye[0].y); }
+    double angle() const { return std::atan2(eye[1].y - eye[0].y, eye[1].x - eye[0].x); }
+};
+
+EyePair landmarkCentres(const FaceShape& shape) {
+    EyePair centres;
+    for (int e = 0; e < 2; ++e)
+        for (int i = 0; i < 6; ++i)
+            centres.eye[e] += cv::Point2d(shape[36 + 6 * e + i].x, shape[36 + 6 * e + i].y) / 6.0;
+    return centres;
+}
+
+std::array<FacePoint, 2> pointsOf(const EyePair& centres) {
+    return {{{centres.eye[0].x, centres.eye[0].y}, {centres.eye[1].x, centres.eye[1].y}}};
+}
+
+// The picture around `centre` as the reference sees it: `toPicture` turns and scales the
+// sample's pixels, counted from its middle, into the picture's.
+cv::Mat sampleAround(const cv::Mat& picture, cv::Point2d centre, const Similarity& toPicture,
+                     cv::Size side) {
+    double c = toPicture.scale * std::cos(toPicture.turn);
+    double s = toPicture.scale * std::sin(toPicture.turn);
+    double middleX = (side.width - 1) / 2.0, middleY = (side.height - 1) / 2.0;
+    cv::Matx23d map(c, -s, centre.x - c * middleX + s * middleY, s, c,
+                    centre.y - s * middleX - c * middleY);
+    cv::Mat sample;
+    cv::warpAffine(picture, sample, map, side, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+                   cv::BORDER_REPLICATE);
+    return sample;
+}
+
+struct Match {
+    bool found = false;
+    cv::Point2d centre;  // in the picture
+};
+
+// `patch` matched within `margin` reference pixels around `around`.
+Match matchAround(const cv::Mat& picture, const cv::Mat& patch, cv::Point2d around,
+                  const Similarity& toPicture, int margin) {
+    cv::Mat sample = sampleAround(picture, around, toPicture,
+                                  {patch.cols + 2 * margin, patch.rows + 2 * margin});
+    cv::Mat map;
+    cv::matchTemplate(sample, patch, map, cv::TM_CCOEFF_NORMED);
+    double best;
+    cv::Point at;
+    cv::minMaxLoc(map, nullptr, &best, nullptr, &at);
+    // A peak on the window's border may lie beyond it.
+    if (!(best >= weakestMatch) || at.x == 0 || at.y == 0 || at.x == map.cols - 1 ||
+        at.y == map.rows - 1)
+        return {};
+    auto score = [&](int x, int y) { return static_cast<double>(map.at<float>(y, x)); };
+    cv::Point2d offset(
+        at.x - margin + peakOffset(score(at.x - 1, at.y), best, score(at.x + 1, at.y)),
+        at.y - margin + peakOffset(score(at.x, at.y - 1), best, score(at.x, at.y + 1)));
+    return {true, around + toPicture.apply(offset)};
+}
+}  // namespace
+
+struct EyeRefiner::Reference {
+    cv::Mat patch[2];
+    double distance = 0, angle = 0;  // the eyes' in the reference picture: pixels, radians
+    // The landmarks' mean offset from the matched centre, in the reference's pixels, over
+    // the pictures it was learned from, and the sum of their squared deviations.
+    cv::Point2d shift[2];
+    double squares = 0;
+    int learnedFrom = 0;  // pictures
+    int poorMatches = 0;  // in a row
+
+    Reference(const cv::Mat& picture, const EyePair& centres)
+        : distance(centres.distance()), angle(centres.angle()) {
+        cv::Size side(static_cast<int>(std::lround(patchWidth * distance)),
+                      static_cast<int>(std::lround(patchHeight * distance)));
+        for (int e = 0; e < 2; ++e)
+            patch[e] = sampleAround(picture, centres.eye[e], {1, angle}, side);
+    }
+
+    void learn(const EyePair& landmarks, const EyePair& matched, const Similarity& toPicture) {
+        ++learnedFrom;
+        const Similarity back{1 / toPicture.scale, -toPicture.turn};
+        for (int e = 0; e < 2; ++e) {
+            const cv::Point2d offset = back.apply(landmarks.eye[e] - matched.eye[e]);
+            const cv::Point2d before = shift[e];
+            shift[e] += (offset - shift[e]) / static_cast<double>(learnedFrom);
+            squares += (offset - before).dot(offset - shift[e]);
+        }
+    }
+    // The variance of the landmarks' centres about the matched ones, pixels squared.
+    double jitter() const { return learnedFrom > 1 ? squares / (2.0 * (learnedFrom - 1)) : 0.0; }
+
+    Similarity toPicture(const EyePair& centres) const {
+        return {centres.distance() / distance, centres.angle() - angle};
+    }
+
+    // The centres of the reference's patches in `picture`, from the landmarks' `centres`:
+    // matched with the landmarks' scale and roll, then again with those of the match.
+    bool match(const cv::Mat& picture, const EyePair& centres, EyePair& matched) const {
+        int margin =
+            std::max(leastSearchMargin, static_cast<int>(std::lround(searchMargin * distance)));
+        EyePair from = centres;
+        for (int pass = 0; pass < matchPasses; ++pass) {
+            Similarity similarity = toPicture(from);
+            for (int e = 0; e < 2; ++e) {
+                Match m = matchAround(picture, patch[e], from.eye[e], similarity, margin);
+                if (!m.found) return false;
+                matched.eye[e] = m.centre;
+            }
+            from = matched;
+        }
+        return true;
+    }
+};
+
+EyeRefiner::EyeRefiner() = default;
+EyeRefiner::~EyeRefiner() = default;
+
+std::array<FacePoint, 2> EyeRefiner::centres(const GreyImage& grey, const FaceShape& shape,
+                                             bool learning) {
+    const cv::Mat picture(grey.height, grey.width, CV_8U,
+                          const_cast<std::uint8_t*>(grey.pixels.data()));
+    const EyePair landmarks = landmarkCentres(shape);
+    if (!(landmarks.distance() >= nearestEyes)) return pointsOf(landmarks);
+    if (learning && learned) reference.reset();  // the neutral place is taken again
+    if (!learning && !learned && reference)
+        jitter = std::max(0.0, reference->jitter() - matchJitter * matchJitter);
+    learned = !learning;
+    EyePair centres = landmarks, matched;
+    if (!reference) {
+        reference = std::make_unique<Reference>(picture, landmarks);
+    } else if (!reference->match(picture, landmarks, matched)) {
+        if (learning || ++reference->poorMatches >= poorMatchesToRenew)
+            reference = std::make_unique<Reference>(picture, landmarks);
+    } else {
+        reference->poorMatches = 0;
+        const Similarity similarity = reference->toPicture(matched);
+        if (learning && std::fabs(similarity.scale - 1) > settledScale) {
+            reference = std::make_unique<Reference>(picture, landmarks);
+        } else if (learning) {
+            reference->learn(landmarks, matched, similarity);
+        } else {
+            // The landmarks and the match, each weighted by the inverse of its error's
+            // variance: a face whose landmarks hold still keeps them nearly as they are.
+            const double matchWeight = jitter / (jitter + matchError * matchError);
+            EyePair refined;
+            for (int e = 0; e < 2; ++e) {
+                refined.eye[e] = matched.eye[e] + similarity.apply(reference->shift[e]);
+                centres.eye[e] += matchWeight * (refined.eye[e] - landmarks.eye[e]);
+            }
+            if (similarity.scale > largestScaleChange ||
+                similarity.scale < 1 / largestScaleChange ||
+                std::fabs(similarity.turn) > largestRollChange)
+                reference = std::make_unique<Reference>(picture, refined);
+        }
+    }
+    return pointsOf(centres);
+}
