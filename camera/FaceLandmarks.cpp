@@ -162,7 +162,7 @@ void FaceLandmarks::place(const GreyImage& picture, const FaceBox& box, FaceShap
             m.sampled[i] = smoothedPixel(picture, left + ax * box.size, top + ay * box.size);
         }
         // Every tree's leaf first, each fetched from memory as soon as it is known, then their
-        // sum: the leaves lie scattered over some 60 MB, and waiting for each in turn took
+        // sum: the leaves lie scattered over some 65 MB, and waiting for each in turn took
         // most of the time. (The fetch is a hint to the processor; it changes no result.)
         m.reached.clear();
         const float* leaves = stage.leaves.data();
