@@ -10,7 +10,7 @@
 // eye points jump by a pixel or two from picture to picture behind the rims of glasses,
 // and their mean, the eye's centre, with them: at 85 cm a pixel of the eyes' distance is
 // 2 cm of the face's distance. The picture around each eye is steadier: a patch of it
-// (the eye with its brow and cheek, and the rims of any glasses) is kept as the eye's
+// (the eye with its lids and the rims of any glasses, not the brow) is kept as the eye's
 // reference, and in each later picture it is matched (normalised cross-correlation)
 // around the landmarks' centre, the picture turned and scaled to the reference's as the
 // landmarks say, then again as the match says; the best match, refined between pixels
