@@ -53,9 +53,10 @@ struct EyePair {
 
 EyePair landmarkCentres(const FaceShape& shape) {
     EyePair centres;
-    for (int e = 0; e < 2; ++e)
-        for (int i = 0; i < 6; ++i)
-            centres.eye[e] += cv::Point2d(shape[36 + 6 * e + i].x, shape[36 + 6 * e + i].y) / 6.0;
+    for (int e = 0; e < 2; ++e) {
+        const FacePoint centre = eyeCentre(shape, e);
+        centres.eye[e] = {centre.x, centre.y};
+    }
     return centres;
 }
 

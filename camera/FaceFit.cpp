@@ -51,11 +51,7 @@ bool fitFace(const FaceShape& shape, const std::array<FacePoint, 2>& eyeCentres,
         cv::Point2d d = fitted[i] - seen[i];
         squares += d.dot(d) / static_cast<double>(seen.size());
     }
-    FacePoint left{}, right{};
-    for (int i = 0; i < 6; ++i) {
-        left.x += shape[36 + i].x / 6, left.y += shape[36 + i].y / 6;
-        right.x += shape[42 + i].x / 6, right.y += shape[42 + i].y / 6;
-    }
+    const FacePoint left = eyeCentre(shape, 0), right = eyeCentre(shape, 1);
     const double eyes = std::hypot(right.x - left.x, right.y - left.y);
     if (!(std::sqrt(squares) <= largestStray * eyes)) return false;
     // A face cut by the picture's edge: the predictor reads the pixels beyond as black.

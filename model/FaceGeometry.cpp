@@ -31,6 +31,13 @@ const std::array<RigidLandmark, 21> genericFace{{
     {47, 2.65, 0.45, -0.3},
 }};
 
+FacePoint eyeCentre(const FaceShape& shape, int eye) {
+    FacePoint centre;
+    for (int i = 36 + 6 * eye; i < 42 + 6 * eye; ++i)
+        centre.x += shape[i].x / 6, centre.y += shape[i].y / 6;
+    return centre;
+}
+
 double CameraGeometry::focalLength() const {
     return width / 2.0 / std::tan(horizontalFieldOfView / 2.0 * std::numbers::pi / 180.0);
 }

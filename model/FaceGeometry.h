@@ -16,6 +16,8 @@ struct FacePoint {
 };
 constexpr int faceLandmarks = 68;
 using FaceShape = std::array<FacePoint, faceLandmarks>;
+// The centre of eye 0 (on the picture's left) or 1: the mean of its six landmarks.
+FacePoint eyeCentre(const FaceShape& shape, int eye);
 
 // A pinhole camera at the top centre of the screen, its axis square to the screen and
 // looking at the user, its picture not mirrored: the user moving to their right moves the
