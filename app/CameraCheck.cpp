@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <stdexcept>
 
-#include "app/CameraTracker.h"
+#include "app/CameraWords.h"
+#include "app/FrameCount.h"
 #include "camera/CheckPicture.h"
 #include "model/Durations.h"
 #include "platform/Date.h"
@@ -16,56 +16,89 @@ constexpr double checkSeconds = 2.0;
 // Following a face needs it to move little from frame to frame, and the head is let go
 // after half a second without a pose.
 constexpr double lowestUsableRate = 10.0;  // frames a second
-// The face detector's least face is 45 pixels across.
-constexpr int smallestPicture = 45;
+
+double ms(const Durations& d, double q) {
+    return d.quantile(q) * 1000.0;
+}
+
+// Why the last picture gave no pose, where the camera or the set-up is at fault rather
+// than the user.
+void tellWhyNoPose(const FaceTrack& last, bool everPosed, const GreyImage& picture, double rate,
+                   int smallestFace) {
+    using Outcome = FaceTrack::Outcome;
+    if (last.faceFound && everPosed) {
+        if (rate < lowestUsableRate)
+            std::printf("%.4g frames/s is too low a rate to follow a face (%.0f at least)\n", rate,
+                        lowestUsableRate);
+        return;
+    }
+    if (last.outcome == Outcome::pictureTooSmall)
+        std::printf("no face: the pictures, %dx%d pixels, are too small to find one in (%dx%d at "
+                    "least)\n",
+                    picture.width, picture.height, smallestFace, smallestFace);
+    else if (rate < lowestUsableRate)
+        std::printf("no face: %.4g frames/s is too low a rate to follow one (%.0f at least)\n", rate,
+                    lowestUsableRate);
+    else if (last.outcome == Outcome::frozen)
+        std::printf("no face: the picture around it stopped changing, as a frozen or damaged "
+                    "video's does\n");
+    else if (last.outcome == Outcome::failed)
+        std::printf("no pose: %s\n", last.error.c_str());
+    else if (last.outcome == Outcome::notFitted)
+        std::printf("no pose: the face's landmarks fit no face turned as a head turns; is the "
+                    "camera's field of view right (--camera-fov, default 60)?\n");
+    else if (last.faceFound)
+        std::printf("no pose yet: the face has not held still long enough to take its neutral "
+                    "place\n");
+    else
+        std::printf("no face in the last picture: sit in front of the camera, facing it, in good "
+                    "light\n");
+}
 }  // namespace
 
-int checkCamera(CameraTracker& camera, const std::string& picturePath) {
-    std::printf("%s\n", camera.description().c_str());
-    camera.tellSettingsChanged();
-    try {
-        camera.loadModels();
-    } catch (const std::runtime_error& e) {
-        std::fprintf(stderr, "fishtank-track: camera: %s\n", e.what());
-        return 1;
-    }
-    Durations following, wholeSearches;
-    CameraStep last;
-    long frames = 0;
-    double firstRead = 0.0;
-    long firstSequence = 0;
+int checkCamera(VideoSource& video, FaceTracker& faces, const std::string& picturePath) {
+    std::printf("camera %s: %s\n", video.name().c_str(), video.format().c_str());
+    tellSettingsChanged(video);
+    Durations following, wholeSearches, ages;
+    FrameCount counted;
+    VideoFrame frame;
+    FaceTrack last, lastPosed;
+    bool ended = false;
     const double start = monotonicSeconds(), end = start + checkSeconds;
-    const VideoSource& video = camera.video();
     // A file's frame due after the end, by more than a frame at the lowest rate, is not
     // waited for: one at a very low rate would hold the check for minutes.
     const double latest = end + 1.0 / lowestUsableRate;
     while (monotonicSeconds() < end && video.nextFrameDue() < latest) {
-        CameraStep step = camera.step([](const CameraPose&) {});
-        if (step.read != VideoSource::Read::frame) {
-            const char* what = step.read == VideoSource::Read::ended
-                                   ? "end of the file"
-                                   : "the camera stopped delivering pictures";
-            std::printf("%s after %ld frames\n", what, frames);
+        VideoSource::Read read = video.readNewest(frame);
+        if (read != VideoSource::Read::frame) {
+            std::printf("%s after %ld frames\n",
+                        read == VideoSource::Read::ended ? "end of the file"
+                                                         : "the camera stopped delivering pictures",
+                        counted.count());
+            ended = true;
             break;
         }
-        if (frames++ == 0) {
-            firstRead = camera.lastFrame().readTime;
-            firstSequence = camera.lastFrame().sequence;
-        }
-        if (step.wholeSearch || step.faceFound)
-            (step.wholeSearch ? wholeSearches : following).add(step.processing);
-        last = step;
+        if (std::isfinite(frame.device.exposureStart))
+            ages.add(frame.device.readTime - frame.device.exposureStart);
+        last = faces.track(frame);
+        faces.check(frame.picture);
+        const double processing = monotonicSeconds() - frame.device.readTime;
+        if (last.wholeSearch || last.faceFound)
+            (last.wholeSearch ? wholeSearches : following).add(processing);
+        if (last.outcome == FaceTrack::Outcome::posed) lastPosed = last;
+        counted.add(frame);
     }
+    if (counted.count() == 0) return 1;  // no picture to show: said above
+
     double took = monotonicSeconds() - start;
     // A file whose next frame is due after the check has its own rate told.
-    const bool tooLate = video.nextFrameDue() >= latest;
-    double rate = tooLate ? video.framesPerSecond() : frames / took;
-    auto ms = [](const Durations& d, double q) { return d.quantile(q) * 1000.0; };
+    const bool tooLate = !ended && video.nextFrameDue() >= latest;
+    double rate = tooLate ? video.framesPerSecond() : counted.count() / took;
     if (tooLate)
-        std::printf("%ld frames in %.2f s; the next is due after the check's %.0f s\n", frames,
-                    took, checkSeconds);
+        std::printf("%ld frames in %.2f s; the next is due after the check's %.0f s\n",
+                    counted.count(), took, checkSeconds);
     else
-        std::printf("%ld frames in %.2f s: %.4g frames/s\n", frames, took, frames / took);
+        std::printf("%ld frames in %.2f s: %.4g frames/s\n", counted.count(), took, rate);
     if (video.skippedFrames() > 0)
         std::printf("%s\n", skippedFramesText(video.skippedFrames()).c_str());
     std::printf("a frame, from read to face: ");
@@ -77,21 +110,17 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
     std::printf("whole-picture searches: %zu", wholeSearches.count());
     if (wholeSearches.count() > 0) std::printf(", %.1f ms median", ms(wholeSearches, 0.5));
     std::printf("\n");
-    const VideoFrame& frame = camera.lastFrame();
-    double between = frame.readTime - firstRead;
-    if (video.isDevice() && frame.sequence > firstSequence && between > 0)
+    if (video.isDevice() && counted.deliveredRate() > 0)
         std::printf(
             "the camera delivered %.1f frames/s by its frame numbers; frames it dropped for "
             "want of a free buffer: %ld, passed over for a newer one: %ld, damaged: %ld\n",
-            (frame.sequence - firstSequence) / between, frame.dropped, frame.passedOver,
-            frame.damaged);
-    Durations age = camera.frameAges();
-    if (age.count() > 0)
+            counted.deliveredRate(), counted.dropped(), counted.passedOver(), counted.damaged());
+    if (ages.count() > 0)
         std::printf(
             "frames were %.1f ms old (median, %.1f ms p99) when read, from the start of "
             "their exposure%s\n",
-            ms(age, 0.5), ms(age, 0.99),
-            frame.stamp == FrameStamp::endOfFrame
+            ms(ages, 0.5), ms(ages, 0.99),
+            frame.device.stamp == FrameStamp::endOfFrame
                 ? " (the camera stamps the end of a frame: one frame period is taken off)"
                 : "");
     else if (video.isDevice())
@@ -101,11 +130,12 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             "the source stamps no exposure times (a file has none): the frames' age "
             "is not known\n");
 
+    const bool everPosed = lastPosed.outcome == FaceTrack::Outcome::posed;
     char caption[160] = "no face";
     if (last.faceFound) {
         std::printf("face: %.0f pixels across at (%.1f, %.1f) in the picture\n", last.face.size,
                     last.face.x, last.face.y);
-        if (const FacePoses* poses = camera.facePoses(); poses && poses->isCentred()) {
+        if (const FacePoses* poses = faces.poses(); poses && poses->isCentred()) {
             HeadPose neutral = poses->neutralPlace();
             std::printf("neutral place: %+.1f cm across and %+.1f cm up from the camera, ",
                         neutral.x, neutral.y);
@@ -115,55 +145,31 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
             else
                 std::printf("%.1f cm away (measured)\n", neutral.z);
         }
-        if (last.posed) {
-            const HeadPose& p = last.pose.pose;
+        if (everPosed) {
+            const HeadPose& p = lastPosed.pose.pose;
             std::printf("head: x %+.2f cm, y %+.2f cm, z %+.2f cm from the neutral place\n", p.x,
                         p.y, p.z);
             std::printf(
                 "head: %.1f cm from the camera (measured); turned yaw %+.0f, pitch %+.0f, "
                 "roll %+.0f degrees\n",
-                last.measure.z, p.yaw, p.pitch, p.roll);
+                lastPosed.measure.z, p.yaw, p.pitch, p.roll);
             std::snprintf(caption, sizeof caption,
                           "head x %+.1f y %+.1f z %+.1f cm, %.0f cm away, yaw %+.0f pitch %+.0f "
                           "roll %+.0f",
-                          p.x, p.y, p.z, last.measure.z, p.yaw, p.pitch, p.roll);
+                          p.x, p.y, p.z, lastPosed.measure.z, p.yaw, p.pitch, p.roll);
         } else {
-            std::snprintf(caption, sizeof caption, "face found, being centred");
+            std::snprintf(caption, sizeof caption, "face found, no pose");
         }
     }
-    const GreyImage& picture = frame.picture;
     errno = 0;
-    if (!writeCheckPicture(picturePath, picture, last.faceFound ? &last.face : nullptr,
+    if (!writeCheckPicture(picturePath, frame.picture, last.faceFound ? &last.face : nullptr,
                            last.landmarked ? &last.shape : nullptr, caption)) {
         std::fprintf(stderr, "fishtank-track: cannot write %s: %s\n", picturePath.c_str(),
                      std::strerror(errno ? errno : EIO));
         return checkNotWritten;
     }
     std::printf("wrote %s\n", picturePath.c_str());
-    if (!last.faceFound) {
-        // Why there is no face, where the camera is at fault, rather than the user.
-        if (picture.width < smallestPicture || picture.height < smallestPicture)
-            std::printf(
-                "no face: the pictures, %dx%d pixels, are too small to find one in "
-                "(%dx%d at least)\n",
-                picture.width, picture.height, smallestPicture, smallestPicture);
-        else if (rate < lowestUsableRate)
-            std::printf(
-                "no face: %.4g frames/s is too low a rate to follow one "
-                "(%.0f at least)\n",
-                rate, lowestUsableRate);
-        else if (last.unchanged)
-            std::printf(
-                "no face: the picture around it stopped changing, as a frozen or "
-                "damaged video's does\n");
-        else
-            std::printf(
-                "no face in the last picture: sit in front of the camera, facing it, "
-                "in good light\n");
-    } else if (rate < lowestUsableRate) {
-        std::printf("%.4g frames/s is too low a rate to follow a face (%.0f at least)\n", rate,
-                    lowestUsableRate);
-    }
+    tellWhyNoPose(last, everPosed, frame.picture, rate, faces.smallestFace());
     // The report is lost on a full disk or a closed pipe: say so, as the status does.
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
@@ -171,5 +177,5 @@ int checkCamera(CameraTracker& camera, const std::string& picturePath) {
                      std::strerror(errno ? errno : EIO));
         return checkNotWritten;
     }
-    return last.faceFound ? 0 : 1;
+    return last.faceFound && everPosed ? 0 : 1;
 }

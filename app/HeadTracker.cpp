@@ -178,11 +178,16 @@ void HeadTracker::watch() {
     }
     long dropped = wrongSize + notFinite + outOfRange;
     if (dropped > 0 && now - lastDropReport >= 1.0) {
-        std::fprintf(stderr,
-                     "fishtank-track: dropped %ld %s (%ld wrong size, %ld not finite, "
-                     "%ld out of range)\n",
-                     dropped, socket ? "datagrams" : "camera poses", wrongSize, notFinite,
-                     outOfRange);
+        if (socket)
+            std::fprintf(stderr,
+                         "fishtank-track: dropped %ld datagrams (%ld wrong size, %ld not finite, "
+                         "%ld out of range)\n",
+                         dropped, wrongSize, notFinite, outOfRange);
+        else
+            std::fprintf(stderr,
+                         "fishtank-track: dropped %ld camera poses (%ld not finite, %ld out of "
+                         "range)\n",
+                         dropped, notFinite, outOfRange);
         wrongSize = notFinite = outOfRange = 0;
         lastDropReport = now;
     }

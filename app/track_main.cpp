@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/CameraCheck.h"
+#include "app/CameraWords.h"
 #include "app/CommandLine.h"
 #include "app/HeadTracker.h"
 #include "app/TrackedInterface.h"
@@ -67,8 +68,9 @@ struct Options {
     bool socketGiven = false;
     bool useCamera = false;  // false: poses come as datagrams
     std::string camera;      // the camera's source; empty: the default camera
-    CameraSettings cameraSettings = CameraSettings::keepRate;
+    CameraSettings cameraSettings = CameraSettings::adjust;
     bool listCameras = false;
+    int otherOptions = 0;  // given beside --list-cameras
     double fieldOfView = 60.0;
     std::string checkPicture;  // the set-up check's picture; empty: the window
     bool fullScreen = false;
@@ -87,6 +89,7 @@ Options parse(int argc, char** argv) {
     HeadMapping& mapping = options.settings.mapping;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        options.otherOptions += arg != "--list-cameras";
         if (arg == "--camera") {
             // SOURCE is optional: the next argument, unless it is an option.
             bool sourceGiven = i + 1 < argc && argv[i + 1][0] != '-';
@@ -121,9 +124,9 @@ Options parse(int argc, char** argv) {
                 readNumber("fishtank-track", arg, value, fits, "degrees, 20 to 170");
         } else if (arg == "--camera-settings") {
             if (std::string(value) == "keep")
-                options.cameraSettings = CameraSettings::leaveAlone;
+                options.cameraSettings = CameraSettings::keep;
             else if (std::string(value) == "adjust")
-                options.cameraSettings = CameraSettings::keepRate;
+                options.cameraSettings = CameraSettings::adjust;
             else
                 fail(std::string("--camera-settings wants keep or adjust, not '") + value + "'");
         } else if (arg == "--camera-check") {
@@ -185,9 +188,15 @@ Options parse(int argc, char** argv) {
             options.record = value;
         }
     }
-    if (!options.checkPicture.empty()) options.useCamera = true;
+    if (options.listCameras && options.otherOptions > 0)
+        fail("--list-cameras takes no other option");
+    const bool check = !options.checkPicture.empty();
+    if (check && !options.record.empty())
+        fail("--record records the window's poses; --camera-check opens no window");
+    if (check) options.useCamera = true;
     if (options.useCamera && options.socketGiven)
-        fail("--port and --listen are for a tracker's datagrams; --camera opens no port");
+        fail(std::string("--port and --listen are for a tracker's datagrams; ") +
+             (check ? "--camera-check" : "--camera") + " opens no port");
     if (options.useCamera && !options.smoothingGiven) {
         options.settings.sideways = cameraSideways;
         options.settings.distance = cameraDistance;
@@ -200,7 +209,7 @@ Options parse(int argc, char** argv) {
 // first that cannot be opened, whose reason is then told; empty when there is none.
 std::string defaultCamera(const std::vector<CameraDevice::Node>& nodes) {
     for (const CameraDevice::Node& node : nodes)
-        if (node.problem.empty() && !node.infrared) return node.path;
+        if (!node.problem && !node.infrared) return node.path;
     for (const CameraDevice::Node& node : nodes)
         if (!node.opened) return node.path;
     return {};
@@ -214,12 +223,14 @@ int listCameras() {
     }
     std::string chosen = defaultCamera(nodes);
     for (const CameraDevice::Node& node : nodes) {
+        const std::string problem =
+            node.problem ? cameraProblemText(*node.problem, node.error) : "";
         if (!node.opened) {
-            std::printf("%s  cannot be opened: %s\n", node.path.c_str(), node.problem.c_str());
+            std::printf("%s  cannot be opened: %s\n", node.path.c_str(), problem.c_str());
             continue;
         }
-        std::string what = node.problem.empty() ? "delivers " + node.mode : node.problem;
-        if (node.problem.empty() && node.infrared) what += ": infrared, grey only";
+        std::string what = node.problem ? problem : "delivers " + node.mode;
+        if (!node.problem && node.infrared) what += ": infrared, grey only";
         if (node.path == chosen) what += " (the default)";
         std::printf("%s  \"%s\"  %s\n", node.path.c_str(), node.card.c_str(), what.c_str());
     }
@@ -256,18 +267,31 @@ int main(int argc, char** argv) {
                 stderr);
             return 1;
         }
+        auto cannotOpen = [&](const std::string& why) {
+            std::fprintf(stderr, "fishtank-track: cannot open the camera %s: %s\n",
+                         options.camera.c_str(), why.c_str());
+            return 1;
+        };
+        // The face's models first: a broken one is told before any window, and a device
+        // opened after them has not filled its buffers while they were read.
+        std::unique_ptr<FaceTracker> faces;
         std::unique_ptr<VideoSource> video;
         try {
-            video = std::make_unique<VideoSource>(options.camera, options.cameraSettings);
-            camera = std::make_unique<CameraTracker>(
-                std::move(video), options.fieldOfView,
+            faces = std::make_unique<FaceTracker>(
+                options.fieldOfView,
                 options.distanceGiven ? options.settings.mapping.distance : 0.0);
+            faces->loadModels();
+            restoreCameraSettingsAtExit();
+            video = openVideoSource(options.camera, options.cameraSettings);
+        } catch (const CameraDeviceError& e) {
+            return cannotOpen(cameraOpenText(e));
         } catch (const std::runtime_error& e) {
-            std::fprintf(stderr, "fishtank-track: cannot open the camera %s: %s\n",
-                         options.camera.c_str(), e.what());
-            return 1;
+            return cannotOpen(e.what());
         }
-        if (!options.checkPicture.empty()) return checkCamera(*camera, options.checkPicture);
+        if (!options.checkPicture.empty())
+            return checkCamera(*video, *faces, options.checkPicture);
+        camera = std::make_unique<CameraTracker>(std::move(video), std::move(faces),
+                                                 options.cameraSettings);
     }
     std::unique_ptr<RecordFile> record = openRecord(options.record);
     // A program that cannot start leaves no record file it made behind.

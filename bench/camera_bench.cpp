@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CameraTracker.h"
 #include "app/HeadTracker.h"
+#include "camera/FaceTracker.h"
 #include "model/Durations.h"
 #include "model/OneEuroFilter.h"
 #include "platform/Date.h"
@@ -36,22 +36,25 @@ struct Pose {
     HeadPose raw;
 };
 
-std::vector<Pose> follow(const char* video, Durations& following, Durations& whole,
+std::vector<Pose> follow(const char* path, Durations& following, Durations& whole,
                          Durations& landmarking) {
-    CameraTracker camera(std::make_unique<VideoSource>(video), 60.0, 60.0);
+    FaceTracker faces(60.0, 60.0);
+    faces.loadModels();
+    std::unique_ptr<VideoSource> video = openVideoSource(path, CameraSettings::keep);
     std::vector<Pose> poses;
-    for (;;) {
-        CameraStep step = camera.step([](const CameraPose&) {});
-        if (step.read != VideoSource::Read::frame) break;
-        if (step.wholeSearch)
-            whole.add(step.processing);
-        else if (step.faceFound)
-            following.add(step.processing);
-        if (step.landmarked) landmarking.add(step.landmarking);
-        if (step.posed)
-            poses.push_back({step.pose.readTime,
-                             camera.lastFrame().number / SyntheticCamera::framesPerSecond,
-                             step.pose.pose});
+    VideoFrame frame;
+    while (video->readNewest(frame) == VideoSource::Read::frame) {
+        FaceTrack track = faces.track(frame);
+        faces.check(frame.picture);
+        double processing = monotonicSeconds() - frame.device.readTime;
+        if (track.wholeSearch)
+            whole.add(processing);
+        else if (track.faceFound)
+            following.add(processing);
+        if (track.landmarked) landmarking.add(track.landmarking);
+        if (track.outcome == FaceTrack::Outcome::posed)
+            poses.push_back({track.pose.readTime, frame.number / SyntheticCamera::framesPerSecond,
+                             track.pose.pose});
     }
     return poses;
 }

@@ -10,12 +10,12 @@
 #include <opencv2/imgproc.hpp>
 #include <vector>
 
+#include "camera/Picture.h"
+
 bool writeCheckPicture(const std::string& path, const GreyImage& picture, const FaceBox* face,
                        const FaceShape* shape, const std::string& caption) {
-    const cv::Mat grey(picture.height, picture.width, CV_8U,
-                       const_cast<std::uint8_t*>(picture.pixels.data()));
     cv::Mat colour;
-    cv::cvtColor(grey, colour, cv::COLOR_GRAY2BGR);
+    cv::cvtColor(matOf(picture), colour, cv::COLOR_GRAY2BGR);
     const cv::Scalar green(60, 220, 60);
     if (face) {
         cv::Point2d corner(face->x - face->size / 2, face->y - face->size / 2);
@@ -24,13 +24,11 @@ bool writeCheckPicture(const std::string& path, const GreyImage& picture, const 
     if (shape) {
         // The landmarks as dots, the eyes' midpoint (the viewpoint) as a cross.
         const cv::Scalar yellow(40, 220, 240);
-        cv::Point2d eyes;
-        for (int i = 0; i < faceLandmarks; ++i) {
-            cv::Point2d at((*shape)[i].x, (*shape)[i].y);
-            cv::circle(colour, at, 1, yellow, cv::FILLED, cv::LINE_AA);
-            if (i >= 36 && i < 48) eyes += at / 12.0;
-        }
-        cv::drawMarker(colour, eyes, yellow, cv::MARKER_CROSS, 12, 2);
+        for (const FacePoint& p : *shape)
+            cv::circle(colour, cv::Point2d(p.x, p.y), 1, yellow, cv::FILLED, cv::LINE_AA);
+        const FacePoint left = eyeCentre(*shape, 0), right = eyeCentre(*shape, 1);
+        cv::drawMarker(colour, cv::Point2d((left.x + right.x) / 2, (left.y + right.y) / 2),
+                       yellow, cv::MARKER_CROSS, 12, 2);
     }
     // The caption on a dark band along the top, scaled to the picture's width.
     double scale = std::max(0.3, picture.width / 1400.0);
@@ -51,6 +49,7 @@ std::string checkPictureProblem(const std::string& path) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
     bool made = fd >= 0;
     if (!made && errno == EEXIST) fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENXIO) return "no program reads this FIFO; start its reader first";
     if (fd < 0) return std::strerror(errno);
     ::close(fd);
     if (made) ::unlink(path.c_str());

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "camera/VideoSource.h"
 #include "model/FaceGeometry.h"
+#include "platform/GreyImage.h"
 
 // Writes `picture` to `path` as a PNG, with the face's box (when `face` is not null), its
 // landmarks and the midpoint between its eyes (when `shape` is not null) and `caption`

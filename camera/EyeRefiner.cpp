@@ -5,12 +5,11 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "camera/Peak.h"
+#include "camera/Picture.h"
 
 namespace {
 // Each eye's patch, of the eyes' distance: the eye, its lids and the rims of any glasses,
-// and not the brow (which moves with expression): the brow's landmarks lie 0.14 to 0.44
-// of the eyes' distance above the eye's centre on the tests' faces.
+// and not the brow, which moves with expression.
 constexpr double patchWidth = 0.8, patchHeight = 0.24;
 // How far from the landmarks' centre the match is searched, of the eyes' distance (their
 // jitter, with a margin), and at least a few pixels.
@@ -19,7 +18,6 @@ constexpr int leastSearchMargin = 2;
 // Matches, each with the scale and roll of the one before: a scale off by a few percent
 // moves the match of a patch that is not symmetric about its eye by a pixel or two.
 constexpr int matchPasses = 3;
-constexpr double weakestMatch = 0.6;  // correlation, below which an eye is not matched
 // While learning, a face whose scale differs from the reference's by more than this
 // fraction is still settling (its box is), and the reference is taken again.
 constexpr double settledScale = 0.05;
@@ -29,7 +27,7 @@ constexpr double largestScaleChange = 1.3;
 constexpr double largestRollChange = 0.2;  // radians
 // The matched centres' own jitter from picture to picture (landmarks that jitter no more
 // about them are as steady), and their error when a patch is seen from another side or
-// distance than its reference's, pixels (measured on the tests' faces).
+// distance than its reference's, pixels.
 constexpr double matchJitter = 0.15, matchError = 0.3;
 // Eyes nearer than this in the picture (pixels) give patches too small to match.
 constexpr double nearestEyes = 12;
@@ -37,7 +35,7 @@ constexpr double nearestEyes = 12;
 constexpr int poorMatchesToRenew = 15;
 
 // The face's picture taken as the reference's: scale and roll.
-struct Similarity {
+struct ScaleTurn {
     double scale = 1, turn = 0;
     cv::Point2d apply(cv::Point2d p) const {
         double c = scale * std::cos(turn), s = scale * std::sin(turn);
@@ -64,45 +62,19 @@ std::array<FacePoint, 2> pointsOf(const EyePair& centres) {
     return {{{centres.eye[0].x, centres.eye[0].y}, {centres.eye[1].x, centres.eye[1].y}}};
 }
 
-// The picture around `centre` as the reference sees it: `toPicture` turns and scales the
-// sample's pixels, counted from its middle, into the picture's.
-cv::Mat sampleAround(const cv::Mat& picture, cv::Point2d centre, const Similarity& toPicture,
-                     cv::Size side) {
-    double c = toPicture.scale * std::cos(toPicture.turn);
-    double s = toPicture.scale * std::sin(toPicture.turn);
-    double middleX = (side.width - 1) / 2.0, middleY = (side.height - 1) / 2.0;
-    cv::Matx23d map(c, -s, centre.x - c * middleX + s * middleY, s, c,
-                    centre.y - s * middleX - c * middleY);
-    cv::Mat sample;
-    cv::warpAffine(picture, sample, map, side, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
-                   cv::BORDER_REPLICATE);
-    return sample;
-}
-
-struct Match {
+struct Found {
     bool found = false;
     cv::Point2d centre;  // in the picture
 };
 
 // `patch` matched within `margin` reference pixels around `around`.
-Match matchAround(const cv::Mat& picture, const cv::Mat& patch, cv::Point2d around,
-                  const Similarity& toPicture, int margin) {
-    cv::Mat sample = sampleAround(picture, around, toPicture,
-                                  {patch.cols + 2 * margin, patch.rows + 2 * margin});
-    cv::Mat map;
-    cv::matchTemplate(sample, patch, map, cv::TM_CCOEFF_NORMED);
-    double best;
-    cv::Point at;
-    cv::minMaxLoc(map, nullptr, &best, nullptr, &at);
-    // A peak on the window's border may lie beyond it.
-    if (!(best >= weakestMatch) || at.x == 0 || at.y == 0 || at.x == map.cols - 1 ||
-        at.y == map.rows - 1)
-        return {};
-    auto score = [&](int x, int y) { return static_cast<double>(map.at<float>(y, x)); };
-    cv::Point2d offset(
-        at.x - margin + peakOffset(score(at.x - 1, at.y), best, score(at.x + 1, at.y)),
-        at.y - margin + peakOffset(score(at.x, at.y - 1), best, score(at.x, at.y + 1)));
-    return {true, around + toPicture.apply(offset)};
+Found matchAround(const cv::Mat& picture, const cv::Mat& patch, cv::Point2d around,
+                  const ScaleTurn& toPicture, int margin) {
+    Match m = bestMatch(sampleAround(picture, around, toPicture.scale, toPicture.turn,
+                                     {patch.cols + 2 * margin, patch.rows + 2 * margin}),
+                        patch);
+    if (!(m.score >= weakestMatch) || m.onEdge) return {};
+    return {true, around + toPicture.apply(m.offset)};
 }
 }  // namespace
 
@@ -121,12 +93,12 @@ struct EyeRefiner::Reference {
         cv::Size side(static_cast<int>(std::lround(patchWidth * distance)),
                       static_cast<int>(std::lround(patchHeight * distance)));
         for (int e = 0; e < 2; ++e)
-            patch[e] = sampleAround(picture, centres.eye[e], {1, angle}, side);
+            patch[e] = sampleAround(picture, centres.eye[e], 1, angle, side);
     }
 
-    void learn(const EyePair& landmarks, const EyePair& matched, const Similarity& toPicture) {
+    void learn(const EyePair& landmarks, const EyePair& matched, const ScaleTurn& toPicture) {
         ++learnedFrom;
-        const Similarity back{1 / toPicture.scale, -toPicture.turn};
+        const ScaleTurn back{1 / toPicture.scale, -toPicture.turn};
         for (int e = 0; e < 2; ++e) {
             const cv::Point2d offset = back.apply(landmarks.eye[e] - matched.eye[e]);
             const cv::Point2d before = shift[e];
@@ -137,7 +109,7 @@ struct EyeRefiner::Reference {
     // The variance of the landmarks' centres about the matched ones, pixels squared.
     double jitter() const { return learnedFrom > 1 ? squares / (2.0 * (learnedFrom - 1)) : 0.0; }
 
-    Similarity toPicture(const EyePair& centres) const {
+    ScaleTurn toPicture(const EyePair& centres) const {
         return {centres.distance() / distance, centres.angle() - angle};
     }
 
@@ -148,9 +120,9 @@ struct EyeRefiner::Reference {
             std::max(leastSearchMargin, static_cast<int>(std::lround(searchMargin * distance)));
         EyePair from = centres;
         for (int pass = 0; pass < matchPasses; ++pass) {
-            Similarity similarity = toPicture(from);
+            ScaleTurn view = toPicture(from);
             for (int e = 0; e < 2; ++e) {
-                Match m = matchAround(picture, patch[e], from.eye[e], similarity, margin);
+                Found m = matchAround(picture, patch[e], from.eye[e], view, margin);
                 if (!m.found) return false;
                 matched.eye[e] = m.centre;
             }
@@ -165,8 +137,7 @@ EyeRefiner::~EyeRefiner() = default;
 
 std::array<FacePoint, 2> EyeRefiner::centres(const GreyImage& grey, const FaceShape& shape,
                                              bool learning) {
-    const cv::Mat picture(grey.height, grey.width, CV_8U,
-                          const_cast<std::uint8_t*>(grey.pixels.data()));
+    const cv::Mat picture = matOf(grey);
     const EyePair landmarks = landmarkCentres(shape);
     if (!(landmarks.distance() >= nearestEyes)) return pointsOf(landmarks);
     if (learning && learned) reference.reset();  // the neutral place is taken again
@@ -181,23 +152,23 @@ std::array<FacePoint, 2> EyeRefiner::centres(const GreyImage& grey, const FaceSh
             reference = std::make_unique<Reference>(picture, landmarks);
     } else {
         reference->poorMatches = 0;
-        const Similarity similarity = reference->toPicture(matched);
-        if (learning && std::fabs(similarity.scale - 1) > settledScale) {
+        const ScaleTurn view = reference->toPicture(matched);
+        if (learning && std::fabs(view.scale - 1) > settledScale) {
             reference = std::make_unique<Reference>(picture, landmarks);
         } else if (learning) {
-            reference->learn(landmarks, matched, similarity);
+            reference->learn(landmarks, matched, view);
         } else {
             // The landmarks and the match, each weighted by the inverse of its error's
             // variance: a face whose landmarks hold still keeps them nearly as they are.
             const double matchWeight = jitter / (jitter + matchError * matchError);
             EyePair refined;
             for (int e = 0; e < 2; ++e) {
-                refined.eye[e] = matched.eye[e] + similarity.apply(reference->shift[e]);
+                refined.eye[e] = matched.eye[e] + view.apply(reference->shift[e]);
                 centres.eye[e] += matchWeight * (refined.eye[e] - landmarks.eye[e]);
             }
-            if (similarity.scale > largestScaleChange ||
-                similarity.scale < 1 / largestScaleChange ||
-                std::fabs(similarity.turn) > largestRollChange)
+            if (view.scale > largestScaleChange ||
+                view.scale < 1 / largestScaleChange ||
+                std::fabs(view.turn) > largestRollChange)
                 reference = std::make_unique<Reference>(picture, refined);
         }
     }

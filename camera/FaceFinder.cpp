@@ -9,45 +9,39 @@
 #include <stdexcept>
 #include <vector>
 
-#include "camera/Peak.h"
+#include "camera/Picture.h"
 
 namespace {
-// The template holds the eyes and the nose, the box's rows from 10 % to 65 % of its side:
-// not the mouth and jaw, which move with speech and would move the match.
-constexpr int templateWidth = 32;    // pixels across the face in the template
-constexpr int templateHeight = 18;   // pixels down
+// The template: the eyes and the nose, the box's rows from 10 % to 65 % of its side, not
+// the mouth and jaw, which move with speech.
+constexpr int templateWidth = 32;       // pixels across the face in the template
+constexpr int templateHeight = 18;      // pixels down
 constexpr double templateRise = 0.125;  // its centre above the box's, of the box's side
-constexpr int matchMargin = 4;       // pixels of the template's size searched either way
-constexpr int matchSizes = 2;     // sizes tried either side of the last one
+constexpr int matchMargin = 4;          // pixels of the template's size searched either way
+constexpr int matchSizes = 2;           // sizes tried either side of the last one
 constexpr double matchSizeStep = 0.015;
-constexpr double weakestMatch = 0.6;   // below: no face found this picture
 constexpr double refreshBelow = 0.85;  // below, with the detector's word: a new template
-constexpr int giveUpAfter = 15;        // pictures without the detector's word
-constexpr int trustAfter = 3;          // pictures in a row the detector must find a new face in
+constexpr int giveUpAfter = 15;        // pictures matched without the detector's word
+// Pictures in a row the detector must find a new face in: things in a room may look like
+// a face to it for a moment. A face found again soon after it was lost is trusted at once.
+constexpr int trustAfter = 3;
+constexpr int lostLately = 15;         // pictures since a face was lost: soon after
 constexpr double searchWidth = 400;    // pixels across the whole picture is searched at
 constexpr double driftAllowed = 0.05;  // of the face's size, off the landmarks' box
-// With nobody in view, the whole picture is searched in one picture of this many: at 30
-// frames/s almost four times a second, so that a face coming into view is followed within
-// 0.4 s (its three detections in a row are then made while following).
+// With nobody in view the whole picture is searched in one picture of this many: nobody in
+// view costs little, and a face coming into view is followed within 0.4 s at 30 frames/s.
 constexpr int searchEvery = 8;
 
 double distance(const FaceBox& a, const FaceBox& b) {
     return std::hypot(a.x - b.x, a.y - b.y);
 }
 
-// The `side` pixels around the template's place in the face's box at `centre`, the face
-// being `size` pixels across and `templateWidth` in the sample.
-cv::Mat sampleAround(const cv::Mat& picture, const FaceBox& centre, double size, cv::Size side) {
-    double k = templateWidth / size;
-    double middleX = (side.width - 1) / 2.0, middleY = (side.height - 1) / 2.0;
-    double y = centre.y - templateRise * size;
-    cv::Mat toSample =
-        (cv::Mat_<double>(2, 3) << k, 0, middleX - k * centre.x, 0, k, middleY - k * y);
-    cv::Mat sample;
-    cv::warpAffine(picture, sample, toSample, side, cv::INTER_LINEAR, cv::BORDER_REPLICATE);
-    return sample;
+// The template's picture of the face `size` pixels across at `centre`: `side` samples of
+// templateWidth across the face.
+cv::Mat sampleFace(const cv::Mat& picture, const FaceBox& centre, double size, cv::Size side) {
+    return sampleAround(picture, {centre.x, centre.y - templateRise * size}, size / templateWidth,
+                        0.0, side);
 }
-
 }  // namespace
 
 struct FaceFinder::State {
@@ -56,6 +50,7 @@ struct FaceFinder::State {
     bool wholeSearch = false;
     bool seenBefore = false;  // a face was followed once: the whole search prefers its place
     int sinceSearch = searchEvery;  // pictures since the whole picture was last searched
+    int sinceLost = lostLately;     // pictures since a trusted face was lost
     FaceBox last;
     double lastScore = 0.0;
     int unconfirmed = 0;
@@ -103,50 +98,37 @@ struct FaceFinder::State {
     }
 
     void takeTemplate(const cv::Mat& picture, const FaceBox& face) {
-        cv::GaussianBlur(sampleAround(picture, face, face.size, {templateWidth, templateHeight}),
+        cv::GaussianBlur(sampleFace(picture, face, face.size, {templateWidth, templateHeight}),
                          faceTemplate, {3, 3}, 0);
         last = face;
     }
 
-    // The template's best match around the last face, and its score.
+    // The template's best match around the last face, at five sizes, refined between
+    // pixels and between sizes; and its score.
     FaceBox match(const cv::Mat& picture, double& score) {
         const cv::Size side(templateWidth + 2 * matchMargin, templateHeight + 2 * matchMargin);
-        double best[2 * matchSizes + 1];
-        cv::Mat maps[2 * matchSizes + 1];
-        int bestSize = 0;
-        cv::Point bestAt;
-        for (int k = -matchSizes; k <= matchSizes; ++k) {
-            cv::Mat sample = sampleAround(picture, last, last.size * (1 + matchSizeStep * k), side);
-            cv::Mat& map = maps[k + matchSizes];
-            cv::matchTemplate(sample, faceTemplate, map, cv::TM_CCOEFF_NORMED);
-            cv::Point at;
-            cv::minMaxLoc(map, nullptr, &best[k + matchSizes], nullptr, &at);
-            if (k == -matchSizes || best[k + matchSizes] > best[bestSize + matchSizes]) {
-                bestSize = k;
-                bestAt = at;
-            }
+        Match matches[2 * matchSizes + 1];
+        int best = 0;
+        for (int i = 0; i <= 2 * matchSizes; ++i) {
+            double size = last.size * (1 + matchSizeStep * (i - matchSizes));
+            matches[i] = bestMatch(sampleFace(picture, last, size, side), faceTemplate);
+            if (i == 0 || matches[i].score > matches[best].score) best = i;
         }
-        int i = bestSize + matchSizes;
-        score = best[i];
-        double sizeOffset =
-            i > 0 && i < 2 * matchSizes ? peakOffset(best[i - 1], best[i], best[i + 1]) : 0;
-        const cv::Mat& map = maps[i];
-        auto at = [&](int x, int y) { return static_cast<double>(map.at<float>(y, x)); };
-        double dx = bestAt.x > 0 && bestAt.x < map.cols - 1
-                        ? peakOffset(at(bestAt.x - 1, bestAt.y), at(bestAt.x, bestAt.y),
-                                     at(bestAt.x + 1, bestAt.y))
-                        : 0;
-        double dy = bestAt.y > 0 && bestAt.y < map.rows - 1
-                        ? peakOffset(at(bestAt.x, bestAt.y - 1), at(bestAt.x, bestAt.y),
-                                     at(bestAt.x, bestAt.y + 1))
-                        : 0;
+        score = matches[best].score;
+        double sizeOffset = best > 0 && best < 2 * matchSizes
+                                ? peakOffset(matches[best - 1].score, matches[best].score,
+                                             matches[best + 1].score)
+                                : 0;
         // A shift in the sample is one of size / templateWidth pixels in the picture.
-        double perPixel = last.size * (1 + matchSizeStep * bestSize) / templateWidth;
-        FaceBox face;
-        face.x = last.x + (bestAt.x + dx - matchMargin) * perPixel;
-        face.y = last.y + (bestAt.y + dy - matchMargin) * perPixel;
-        face.size = last.size * (1 + matchSizeStep * (bestSize + sizeOffset));
-        return face;
+        double perPixel = last.size * (1 + matchSizeStep * (best - matchSizes)) / templateWidth;
+        return {last.x + matches[best].offset.x * perPixel,
+                last.y + matches[best].offset.y * perPixel,
+                last.size * (1 + matchSizeStep * (best - matchSizes + sizeOffset))};
+    }
+
+    void lose() {
+        if (detections >= trustAfter) sinceLost = 0;
+        following = false;
     }
 };
 
@@ -160,16 +142,20 @@ FaceFinder::FaceFinder() : state(std::make_unique<State>()) {
 
 FaceFinder::~FaceFinder() = default;
 
+int FaceFinder::smallestFace() const {
+    return state->detector.getOriginalWindowSize().width;
+}
+
 bool FaceFinder::find(const GreyImage& grey, FaceBox& face) {
     State& s = *state;
-    const cv::Mat picture(grey.height, grey.width, CV_8U,
-                          const_cast<std::uint8_t*>(grey.pixels.data()));
+    const cv::Mat picture = matOf(grey);
     if (picture.size() != s.pictureSize) {
         s.pictureSize = picture.size();
         s.following = s.seenBefore = false;
         s.sinceSearch = searchEvery;
     }
-    s.wholeSearch = !s.following && ++s.sinceSearch >= searchEvery;
+    s.sinceLost = std::min(s.sinceLost + 1, lostLately);
+    s.wholeSearch = !s.following && (++s.sinceSearch >= searchEvery || s.sinceLost < lostLately);
     if (s.following) {
         FaceBox matched = s.match(picture, s.lastScore);
         if (!(s.lastScore >= weakestMatch)) return false;  // NaN too: a flat picture
@@ -196,28 +182,31 @@ bool FaceFinder::find(const GreyImage& grey, FaceBox& face) {
     s.following = s.seenBefore = true;
     s.lastScore = 1.0;
     s.unconfirmed = 0;
-    s.detections = 1;
+    s.detections = s.sinceLost < lostLately ? trustAfter : 1;
+    s.sinceLost = lostLately;
     s.sinceSearch = searchEvery;  // once it is lost, searched for again at once
-    return false;  // a face once it is found in the next pictures too
+    return false;  // a face once it is matched in the next picture too
 }
 
 void FaceFinder::confirm(const GreyImage& grey) {
     State& s = *state;
     if (!s.following || s.wholeSearch) return;  // a face just found was found by the detector
-    const cv::Mat picture(grey.height, grey.width, CV_8U,
-                          const_cast<std::uint8_t*>(grey.pixels.data()));
+    const cv::Mat picture = matOf(grey);
     FaceBox detected;
     if (!s.detectAround(picture, s.last, 1.1, detected)) {
+        // Matched, the face is followed a while without the detector's word (which misses
+        // turned faces); lost by the match too, it has moved away: searched for at once.
         bool trusted = s.detections >= trustAfter;
         s.detections = trusted ? s.detections : 0;
-        if (!trusted || ++s.unconfirmed >= giveUpAfter) s.following = false;
+        if (!trusted || !(s.lastScore >= weakestMatch) || ++s.unconfirmed >= giveUpAfter)
+            s.lose();
         return;
     }
     s.unconfirmed = 0;
     ++s.detections;
     bool drifted = distance(detected, s.last) > 0.2 * s.last.size ||
                    std::fabs(detected.size / s.last.size - 1) > 0.2;
-    if (s.lastScore < weakestMatch || drifted)
+    if (!(s.lastScore >= weakestMatch) || drifted)
         s.takeTemplate(picture, detected);  // lost by the match, or off the face: start there
     else if (s.lastScore < refreshBelow)
         s.takeTemplate(picture, s.last);
@@ -229,9 +218,7 @@ void FaceFinder::correct(const GreyImage& grey, const FaceBox& face) {
     if (distance(face, s.last) <= driftAllowed * s.last.size &&
         std::fabs(face.size / s.last.size - 1) <= driftAllowed)
         return;
-    const cv::Mat picture(grey.height, grey.width, CV_8U,
-                          const_cast<std::uint8_t*>(grey.pixels.data()));
-    s.takeTemplate(picture, face);
+    s.takeTemplate(matOf(grey), face);
 }
 
 bool FaceFinder::searchedWholePicture() const {

@@ -8,7 +8,8 @@
 namespace {
 constexpr double largestStray = 0.1;  // RMS, of the eyes' distance in the picture
 constexpr double largestYaw = 50.0, largestTilt = 40.0;  // degrees
-constexpr int noseLandmarks = 9;  // genericFace's first, then each eye's six
+// genericFace holds the nose's landmarks first, then each eye's.
+constexpr int nosePoints = noseLandmarks.end - noseLandmarks.first;
 // Each eye's centre counts as this many of the nose's points in the second fit: with
 // fewer the distance jitters more on faces with glasses, with more it follows a turned
 // head less well (measured on the tests' faces).
@@ -32,11 +33,13 @@ bool fitFace(const FaceShape& shape, const std::array<FacePoint, 2>& eyeCentres,
     // centre, refined between pixels, is steadier than the corners, which jump by a pixel
     // or two from picture to picture behind the rims of glasses. The nose is not hidden
     // by glasses.
-    std::vector<cv::Point3d> steadyModel(model.begin(), model.begin() + noseLandmarks);
-    std::vector<cv::Point2d> steadySeen(seen.begin(), seen.begin() + noseLandmarks);
+    std::vector<cv::Point3d> steadyModel(model.begin(), model.begin() + nosePoints);
+    std::vector<cv::Point2d> steadySeen(seen.begin(), seen.begin() + nosePoints);
     for (int eye = 0; eye < 2; ++eye) {
+        const auto [first, end] = eyeLandmarks[eye];
         cv::Point3d modelCentre;
-        for (int i = 0; i < 6; ++i) modelCentre += model[noseLandmarks + 6 * eye + i] / 6.0;
+        for (int i = first; i < end; ++i)
+            modelCentre += model[i - rigidLandmarks.first] / static_cast<double>(end - first);
         steadyModel.insert(steadyModel.end(), eyeCentreWeight, modelCentre);
         steadySeen.insert(steadySeen.end(), eyeCentreWeight,
                           cv::Point2d(eyeCentres[eye].x, eyeCentres[eye].y));

@@ -1,22 +1,28 @@
-// Built at -O3 whatever the build type (see CMakeLists.txt): the shape predictor is a
-// template of dlib's headers, compiled here, and its time is that of this file's code.
+// Built at -O3 whatever the build type (see CMakeLists.txt): the landmarks' time is that of
+// this file's code.
 #include "camera/FaceLandmarks.h"
 
-#include <dlib/image_processing/shape_predictor.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
+#include <cstring>
+#include <limits>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
-using Shape = dlib::matrix<float, 0, 1>;  // x0, y0, x1, y1, ... in the box's unit square
+constexpr int shapeSteps = 2 * faceLandmarks;  // x0, y0, x1, y1, ... in the box's unit square
+using Shape = std::vector<float>;
 
 // The picture's brightness at (x, y), averaged over the 3x3 pixels nearest: sensor noise
 // would otherwise send the trees one way or the other from picture to picture. Outside
-// the picture, 0, as dlib has it.
+// the picture, 0.
 float smoothedPixel(const GreyImage& picture, double x, double y) {
     long cx = std::lround(x), cy = std::lround(y);
     if (cx < 1 || cy < 1 || cx >= picture.width - 1 || cy >= picture.height - 1) return 0.0f;
@@ -28,142 +34,273 @@ float smoothedPixel(const GreyImage& picture, double x, double y) {
 }
 
 // The turn and scale [a -b; b a] that take shape `from` closest to `to`, both about their
-// means (least squares): what dlib finds with a singular value decomposition, in closed
-// form.
-struct Similarity {
+// means (least squares), in closed form.
+struct ShapeTurn {
     float a, b;
 };
 
-Similarity similarity(const Shape& from, const Shape& to) {
-    const long n = from.size() / 2;
+ShapeTurn turnBetween(const Shape& from, const Shape& to) {
+    const int n = faceLandmarks;
     float fx = 0, fy = 0, tx = 0, ty = 0;
-    for (long i = 0; i < n; ++i) {
-        fx += from(2 * i), fy += from(2 * i + 1), tx += to(2 * i), ty += to(2 * i + 1);
+    for (int i = 0; i < n; ++i) {
+        fx += from[2 * i], fy += from[2 * i + 1], tx += to[2 * i], ty += to[2 * i + 1];
     }
     fx /= n, fy /= n, tx /= n, ty /= n;
     float along = 0, across = 0, spread = 0;
-    for (long i = 0; i < n; ++i) {
-        float px = from(2 * i) - fx, py = from(2 * i + 1) - fy;
-        float qx = to(2 * i) - tx, qy = to(2 * i + 1) - ty;
+    for (int i = 0; i < n; ++i) {
+        float px = from[2 * i] - fx, py = from[2 * i + 1] - fy;
+        float qx = to[2 * i] - tx, qy = to[2 * i + 1] - ty;
         along += px * qx + py * qy;
         across += px * qy - py * qx;
         spread += px * px + py * py;
     }
     return {along / spread, across / spread};
 }
+
+struct ModelDamaged {
+    std::string what;
+};
+
+// Reads dlib's serialization of a shape predictor: integers as a byte of length and sign
+// and that many bytes, little-endian; floats as a mantissa and a binary exponent. Every
+// count is checked against what the file can still hold before anything is made for it.
+class ModelReader {
+  public:
+    ModelReader(int fd, std::uint64_t size) : fd(fd), left(size) {}
+
+    std::uint64_t bytesLeft() const { return left + (end - next); }
+
+    // A count of things of at least `leastBytes` each.
+    std::uint64_t count(const char* what, std::uint64_t leastBytes) {
+        std::uint64_t n = unsignedInteger(what);
+        if (n > bytesLeft() / leastBytes) damaged(std::string("too many ") + what);
+        return n;
+    }
+    std::uint64_t unsignedInteger(const char* what) {
+        int head = byte(what);
+        // A sign on an unsigned number, or more than 8 bytes, is no number of this format.
+        if ((head & 0x80) || (head & 0x0f) == 0 || (head & 0x0f) > 8) outOfRange(what);
+        return magnitude(head & 0x0f, what);
+    }
+    std::int64_t signedInteger(const char* what) {
+        int head = byte(what);
+        if ((head & 0x0f) == 0 || (head & 0x0f) > 8) outOfRange(what);
+        std::uint64_t m = magnitude(head & 0x0f, what);
+        if (m > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+            outOfRange(what);
+        return head & 0x80 ? -static_cast<std::int64_t>(m) : static_cast<std::int64_t>(m);
+    }
+    // A finite float, exactly as dlib makes it: the mantissa as a float, times 2 to the
+    // exponent; exponents from 32000 on stand for infinities and NaN.
+    float real(const char* what) {
+        std::int64_t mantissa = signedInteger(what);
+        std::int64_t exponent = signedInteger(what);
+        if (exponent < -32768 || exponent > 32767) outOfRange(what);
+        float value = exponent >= 32000 ? std::numeric_limits<float>::quiet_NaN()
+                                        : std::ldexp(static_cast<float>(mantissa),
+                                                     static_cast<int>(exponent));
+        if (!std::isfinite(value))
+            damaged(std::string(what) + " holds a value that is not a finite number");
+        return value;
+    }
+    // A column of `rows` floats: its size, negated as dlib writes it, then the floats.
+    void column(Shape& into, const char* what) {
+        std::int64_t rows = signedInteger(what), columns = signedInteger(what);
+        if ((rows != -shapeSteps && rows != shapeSteps) || (columns != -1 && columns != 1))
+            damaged(std::string(what) + " is not of 68 points");
+        for (int i = 0; i < shapeSteps; ++i) into.push_back(real(what));
+    }
+
+    [[noreturn]] static void damaged(const std::string& what) { throw ModelDamaged{what}; }
+    [[noreturn]] static void outOfRange(const char* what) {
+        damaged(std::string(what) + " holds a number out of range");
+    }
+
+  private:
+    int byte(const char* what) {
+        if (next == end && !refill()) damaged(std::string("it ends within ") + what);
+        return *next++;
+    }
+    std::uint64_t magnitude(int bytes, const char* what) {
+        std::uint64_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value |= static_cast<std::uint64_t>(byte(what)) << (8 * i);
+        return value;
+    }
+    bool refill() {
+        ssize_t got;
+        do got = ::read(fd, buffer, sizeof buffer);
+        while (got < 0 && errno == EINTR);
+        if (got <= 0) return false;
+        next = buffer;
+        end = buffer + got;
+        left -= std::min<std::uint64_t>(left, static_cast<std::uint64_t>(got));
+        return true;
+    }
+
+    int fd;
+    std::uint64_t left;  // bytes of the file not yet in the buffer
+    unsigned char buffer[1 << 16];
+    const unsigned char* next = buffer;
+    const unsigned char* end = buffer;
+};
+
+// The least bytes of a few things in that format.
+constexpr std::uint64_t leastInteger = 2, leastFloat = 2 * leastInteger;
+constexpr std::uint64_t leastSplit = 2 * leastInteger + leastFloat;
+constexpr std::uint64_t leastColumn = 2 * leastInteger + shapeSteps * leastFloat;
+constexpr std::uint64_t leastStage = 3 * leastInteger + leastSplit + 2 * leastColumn;
+
+std::string openProblem(int error) {
+    return error == EACCES || error == EPERM ? "permission denied" : std::strerror(error);
+}
 }  // namespace
 
 // One stage of the cascade, its trees laid out flat: each tree's splits (a full binary
-// tree, breadth first) and then its leaves, one after the other. dlib keeps every tree's
-// splits and every leaf in an allocation of its own, and a picture's walk through some
-// 7500 trees waited on three scattered reads from memory for each.
+// tree, breadth first) and then its leaves, one after the other, so that a picture's walk
+// through the trees reads memory in few places.
 struct Split {
     std::uint32_t first, second;  // the pixels compared: left when first - second > threshold
     float threshold;
 };
+struct Offset {
+    float x, y;
+};
 struct Stage {
-    std::vector<Split> splits;  // splitsPerTree for each tree
-    std::vector<float> leaves;  // leavesPerTree shape steps for each tree
-    std::vector<unsigned long> anchors;          // the pixels it samples: near which landmark,
-    std::vector<dlib::vector<float, 2>> deltas;  // and how far from it
+    std::vector<Split> splits;            // splitsPerTree for each tree
+    std::vector<float> leaves;            // leavesPerTree shape steps for each tree
+    std::vector<std::uint32_t> anchors;   // the pixels it samples: near which landmark,
+    std::vector<Offset> deltas;           // and how far from it
 };
 
-// The model as dlib stores a shape_predictor, read member by member: dlib's own call rounds
-// its results to whole pixels and lays the mean shape in a box of whole pixels.
 struct FaceLandmarks::Model {
     Shape meanShape;
     std::size_t splitsPerTree = 0, leavesPerTree = 0;
     std::vector<Stage> stages;
-    std::vector<float> sampled;          // the stage's pixel values, kept between frames
+    std::vector<float> sampled;         // the stage's pixel values, kept between frames
     std::vector<const float*> reached;  // the leaf each of the stage's trees ends in
+
+    void read(ModelReader& in);
 };
 
-FaceLandmarks::FaceLandmarks() {
-    if (!std::ifstream(modelPath, std::ios::binary))
-        throw std::runtime_error(std::string("the face landmark model ") + modelPath +
-                                 " is missing (it comes with Debian's libdlib-data)");
+// The model as dlib stores a shape predictor: a version, the mean shape, the stages'
+// trees, then each stage's anchors and offsets.
+void FaceLandmarks::Model::read(ModelReader& in) {
+    if (in.signedInteger("its version") != 1) ModelReader::damaged("an unknown version");
+    in.column(meanShape, "its mean shape");
+    const std::uint64_t stageCount = in.count("stages", leastStage);
+    if (stageCount == 0) ModelReader::damaged("no stages");
+    for (std::uint64_t k = 0; k < stageCount; ++k) {
+        Stage& stage = stages.emplace_back();
+        const std::uint64_t trees = in.count("trees", leastInteger);
+        if (trees == 0) ModelReader::damaged("a stage without trees");
+        for (std::uint64_t t = 0; t < trees; ++t) {
+            const std::uint64_t splits = in.count("splits", leastSplit);
+            if (splitsPerTree == 0) {
+                // Every tree has as many splits as the first, and one leaf more.
+                if (splits == 0) ModelReader::damaged("a tree without splits");
+                splitsPerTree = splits;
+                leavesPerTree = splits + 1;
+            }
+            if (splits != splitsPerTree) ModelReader::damaged("trees of different sizes");
+            if (t == 0) {
+                if (trees > in.bytesLeft() / (splits * leastSplit + leavesPerTree * leastColumn))
+                    ModelReader::damaged("too many trees");
+                stage.splits.reserve(trees * splitsPerTree);
+                stage.leaves.reserve(trees * leavesPerTree * shapeSteps);
+            }
+            for (std::uint64_t i = 0; i < splits; ++i) {
+                std::uint64_t first = in.unsignedInteger("a split"),
+                              second = in.unsignedInteger("a split");
+                if (first > UINT32_MAX || second > UINT32_MAX) ModelReader::outOfRange("a split");
+                stage.splits.push_back({static_cast<std::uint32_t>(first),
+                                        static_cast<std::uint32_t>(second), in.real("a split")});
+            }
+            if (in.count("leaves", leastColumn) != leavesPerTree)
+                ModelReader::damaged("a tree whose leaves do not match its splits");
+            for (std::uint64_t i = 0; i < leavesPerTree; ++i) in.column(stage.leaves, "a leaf");
+        }
+    }
+    if (in.count("stages' anchors", leastInteger) != stageCount)
+        ModelReader::damaged("anchors that do not match its stages");
+    for (Stage& stage : stages) {
+        const std::uint64_t anchors = in.count("anchors", leastInteger);
+        for (std::uint64_t i = 0; i < anchors; ++i) {
+            std::uint64_t anchor = in.unsignedInteger("an anchor");
+            if (anchor >= faceLandmarks) ModelReader::damaged("an anchor beyond the 68 points");
+            stage.anchors.push_back(static_cast<std::uint32_t>(anchor));
+        }
+    }
+    if (in.count("stages' offsets", leastInteger) != stageCount)
+        ModelReader::damaged("offsets that do not match its stages");
+    for (Stage& stage : stages) {
+        if (in.count("offsets", 2 * leastFloat) != stage.anchors.size())
+            ModelReader::damaged("offsets that do not match its anchors");
+        stage.deltas.reserve(stage.anchors.size());
+        for (std::size_t i = 0; i < stage.anchors.size(); ++i) {
+            float x = in.real("an offset");
+            stage.deltas.push_back({x, in.real("an offset")});
+        }
+        for (const Split& split : stage.splits)
+            if (split.first >= stage.deltas.size() || split.second >= stage.deltas.size())
+                ModelReader::damaged("a split between pixels it does not sample");
+    }
 }
 
+FaceLandmarks::FaceLandmarks() = default;
 FaceLandmarks::~FaceLandmarks() = default;
 
-void FaceLandmarks::load() {
+void FaceLandmarks::load(const std::string& path) {
     if (model) return;
-    std::ifstream in(modelPath, std::ios::binary);
+    const std::string named = "the face landmark model " + path;
+    // Not blocking: a FIFO in the model's place is refused, not waited on.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        throw std::runtime_error(named + " is missing (it comes with Debian's libdlib-data)");
+    if (fd < 0) throw std::runtime_error(named + " cannot be read: " + openProblem(errno));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw std::runtime_error(named + " cannot be read: " +
+                                 (S_ISDIR(info.st_mode) ? "a folder, not a file"
+                                                        : "not a regular file"));
+    }
     auto loaded = std::make_unique<Model>();
-    std::vector<std::vector<dlib::impl::regression_tree>> cascade;
-    std::vector<std::vector<unsigned long>> anchors;
-    std::vector<std::vector<dlib::vector<float, 2>>> deltas;
-    int version = 0;
+    auto reader = std::make_unique<ModelReader>(fd, static_cast<std::uint64_t>(info.st_size));
     try {
-        dlib::deserialize(version, in);
-        if (version != 1) throw dlib::serialization_error("unknown version");
-        dlib::deserialize(loaded->meanShape, in);
-        dlib::deserialize(cascade, in);
-        dlib::deserialize(anchors, in);
-        dlib::deserialize(deltas, in);
-    } catch (const dlib::serialization_error&) {
-        throw std::runtime_error(std::string("the face landmark model ") + modelPath +
-                                 " cannot be read (reinstall Debian's libdlib-data)");
+        loaded->read(*reader);
+    } catch (const ModelDamaged& damage) {
+        ::close(fd);
+        throw std::runtime_error(named + " is damaged: " + damage.what +
+                                 " (reinstall Debian's libdlib-data)");
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        throw std::runtime_error(named + " cannot be read: not enough memory");
     }
-    Model& m = *loaded;
-    const std::size_t steps = static_cast<std::size_t>(m.meanShape.size());
-    bool fits = steps == 2 * faceLandmarks && !cascade.empty() && !cascade[0].empty() &&
-                anchors.size() == cascade.size() && deltas.size() == cascade.size();
-    if (fits) {
-        m.splitsPerTree = cascade[0][0].splits.size();
-        m.leavesPerTree = cascade[0][0].leaf_values.size();
-    }
-    for (std::size_t k = 0; fits && k < cascade.size(); ++k) {
-        Stage& stage = m.stages.emplace_back();
-        stage.anchors = anchors[k];
-        stage.deltas = deltas[k];
-        fits = stage.anchors.size() == stage.deltas.size();
-        for (const dlib::impl::regression_tree& tree : cascade[k]) {
-            fits = fits && tree.splits.size() == m.splitsPerTree &&
-                   tree.leaf_values.size() == m.leavesPerTree;
-            for (std::size_t i = 0; fits && i < tree.splits.size(); ++i) {
-                const dlib::impl::split_feature& split = tree.splits[i];
-                fits = split.idx1 < stage.deltas.size() && split.idx2 < stage.deltas.size();
-                stage.splits.push_back({static_cast<std::uint32_t>(split.idx1),
-                                        static_cast<std::uint32_t>(split.idx2), split.thresh});
-            }
-            for (std::size_t i = 0; fits && i < tree.leaf_values.size(); ++i) {
-                const Shape& leaf = tree.leaf_values[i];
-                fits = static_cast<std::size_t>(leaf.size()) == steps;
-                if (fits) stage.leaves.insert(stage.leaves.end(), &leaf(0), &leaf(0) + steps);
-            }
-        }
-        for (unsigned long anchor : stage.anchors) fits = fits && anchor < faceLandmarks;
-    }
-    fits = fits && m.leavesPerTree == m.splitsPerTree + 1;
-    if (!fits)
-        throw std::runtime_error(std::string("the face landmark model ") + modelPath +
-                                 " is not one of 68 points");
+    ::close(fd);
     model = std::move(loaded);
 }
 
 void FaceLandmarks::place(const GreyImage& picture, const FaceBox& box, FaceShape& shape) {
-    load();
     Model& m = *model;
     // The box's unit square to the picture, in fractions of a pixel.
     const double left = box.x - box.size / 2, top = box.y - box.size / 2;
     Shape current = m.meanShape;
-    const long steps = current.size();
     for (const Stage& stage : m.stages) {
         // Each sampled pixel keeps its place relative to its landmark as the shape turns
         // and scales from the mean shape to the current one.
-        const Similarity turn = similarity(m.meanShape, current);
+        const ShapeTurn turn = turnBetween(m.meanShape, current);
         m.sampled.resize(stage.deltas.size());
         for (std::size_t i = 0; i < stage.deltas.size(); ++i) {
-            const float* anchor = &current(2 * static_cast<long>(stage.anchors[i]));
-            const dlib::vector<float, 2>& delta = stage.deltas[i];
-            float ax = anchor[0] + turn.a * delta.x() - turn.b * delta.y();
-            float ay = anchor[1] + turn.b * delta.x() + turn.a * delta.y();
+            const float* anchor = &current[2 * stage.anchors[i]];
+            const Offset& delta = stage.deltas[i];
+            float ax = anchor[0] + turn.a * delta.x - turn.b * delta.y;
+            float ay = anchor[1] + turn.b * delta.x + turn.a * delta.y;
             m.sampled[i] = smoothedPixel(picture, left + ax * box.size, top + ay * box.size);
         }
-        // Every tree's leaf first, each fetched from memory as soon as it is known, then their
-        // sum: the leaves lie scattered over some 65 MB, and waiting for each in turn took
-        // most of the time. (The fetch is a hint to the processor; it changes no result.)
+        // Every tree's leaf first, each fetched from memory as soon as it is known (a hint
+        // to the processor that changes no result), then their sum: the leaves lie
+        // scattered over some 65 MB.
         m.reached.clear();
         const float* leaves = stage.leaves.data();
         for (std::size_t t = 0; t < stage.splits.size(); t += m.splitsPerTree) {
@@ -174,33 +311,34 @@ void FaceLandmarks::place(const GreyImage& picture, const FaceBox& box, FaceShap
                 node = m.sampled[s.first] - m.sampled[s.second] > s.threshold ? 2 * node + 1
                                                                               : 2 * node + 2;
             }
-            const float* leaf = leaves + (node - m.splitsPerTree) * static_cast<std::size_t>(steps);
-            for (long k = 0; k < steps; k += 16) __builtin_prefetch(leaf + k);
-            __builtin_prefetch(leaf + steps - 1);
+            const float* leaf = leaves + (node - m.splitsPerTree) * shapeSteps;
+            for (int k = 0; k < shapeSteps; k += 16) __builtin_prefetch(leaf + k);
+            __builtin_prefetch(leaf + shapeSteps - 1);
             m.reached.push_back(leaf);
-            leaves += m.leavesPerTree * static_cast<std::size_t>(steps);
+            leaves += m.leavesPerTree * shapeSteps;
         }
-        float* moved = &current(0);
+        float* moved = current.data();
         for (const float* step : m.reached)
-            for (long k = 0; k < steps; ++k) moved[k] += step[k];
+            for (int k = 0; k < shapeSteps; ++k) moved[k] += step[k];
     }
     for (int i = 0; i < faceLandmarks; ++i)
-        shape[i] = {left + current(2 * i) * box.size, top + current(2 * i + 1) * box.size};
+        shape[i] = {left + current[2 * i] * box.size, top + current[2 * i + 1] * box.size};
 }
 
 FaceBox FaceLandmarks::boxOf(const FaceShape& shape) const {
     // The scale and shift that lay the mean shape's rigid points over `shape`'s closest
     // (least squares).
-    constexpr int first = 27, last = 47, count = last - first + 1;
+    const auto [first, end] = rigidLandmarks;
+    const int count = end - first;
     const Shape& mean = model->meanShape;
     double mx = 0, my = 0, sx = 0, sy = 0;
-    for (int i = first; i <= last; ++i) {
-        mx += mean(2 * i) / count, my += mean(2 * i + 1) / count;
+    for (int i = first; i < end; ++i) {
+        mx += mean[2 * i] / count, my += mean[2 * i + 1] / count;
         sx += shape[i].x / count, sy += shape[i].y / count;
     }
     double along = 0, spread = 0;
-    for (int i = first; i <= last; ++i) {
-        double dx = mean(2 * i) - mx, dy = mean(2 * i + 1) - my;
+    for (int i = first; i < end; ++i) {
+        double dx = mean[2 * i] - mx, dy = mean[2 * i + 1] - my;
         along += dx * (shape[i].x - sx) + dy * (shape[i].y - sy);
         spread += dx * dx + dy * dy;
     }

@@ -1,28 +1,31 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
-#include "camera/VideoSource.h"
 #include "model/FaceGeometry.h"
+#include "platform/GreyImage.h"
 
-// The 68 landmarks of a face (the iBUG 300-W numbering: jaw 0-16, brows 17-26, nose
-// 27-35, eyes 36-47, mouth 48-67), placed in a picture by dlib's shape predictor: a
-// cascade of regression trees that moves a mean face shape, laid in the face's box, by
-// differences of pixel pairs sampled around it. Its model comes with Debian's libdlib-data.
+// The 68 landmarks of a face (numbered as model/FaceGeometry.h names them), placed in a
+// picture by a shape predictor: a cascade of regression trees that moves a mean face shape,
+// laid in the face's box, by differences of pixel pairs sampled around it. Its model is
+// dlib's, from Debian's libdlib-data, read here.
 //
-// The points are kept in fractions of a pixel: dlib's own call rounds them to whole
-// pixels, which would throw away what the pose fit averages over many points.
+// The points are kept in fractions of a pixel: rounding them to whole pixels would throw
+// away what the pose fit averages over many points.
 class FaceLandmarks {
   public:
-    // Throws std::runtime_error when the model file cannot be read; loads nothing yet.
     FaceLandmarks();
     ~FaceLandmarks();
     FaceLandmarks(const FaceLandmarks&) = delete;
     FaceLandmarks& operator=(const FaceLandmarks&) = delete;
 
-    // Reads the model (about 100 MB, most of a second); place() calls it the first time.
-    void load();
-    // The landmarks of the face in `box` of `picture`.
+    // Reads the model at `path` (about 100 MB), unless it is read already. Throws
+    // std::runtime_error naming the file and what is wrong with it: missing, unreadable,
+    // not a regular file, or not a model of 68 points (damaged).
+    void load(const std::string& path = modelPath);
+    bool isLoaded() const { return model != nullptr; }
+    // The landmarks of the face in `box` of `picture`; the model must be loaded.
     void place(const GreyImage& picture, const FaceBox& box, FaceShape& shape);
     // The box that place() would lay the mean shape in for its rigid landmarks (the nose
     // and the eyes) to fit those of `shape` best: where to place the same face's landmarks

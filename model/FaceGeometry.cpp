@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-const std::array<RigidLandmark, 21> genericFace{{
+const std::array<RigidLandmark, rigidLandmarks.end - rigidLandmarks.first> genericFace{{
     // The nose's ridge, from between the eyes to its tip, then its base from right to left.
     {27, 0.0, -0.2, -0.6},
     {28, 0.0, 1.1, -1.0},
@@ -32,9 +32,11 @@ const std::array<RigidLandmark, 21> genericFace{{
 }};
 
 FacePoint eyeCentre(const FaceShape& shape, int eye) {
+    const LandmarkRange points = eyeLandmarks[eye];
+    const int count = points.end - points.first;
     FacePoint centre;
-    for (int i = 36 + 6 * eye; i < 42 + 6 * eye; ++i)
-        centre.x += shape[i].x / 6, centre.y += shape[i].y / 6;
+    for (int i = points.first; i < points.end; ++i)
+        centre.x += shape[i].x / count, centre.y += shape[i].y / count;
     return centre;
 }
 

@@ -10,13 +10,23 @@ struct FaceBox {
     double x = 0, y = 0, size = 0;
 };
 
-// A face's 68 landmarks in a picture, in pixels (numbered as in camera/FaceLandmarks.h).
+// A face's 68 landmarks in a picture, in pixels, numbered as in the iBUG 300-W faces.
 struct FacePoint {
     double x = 0, y = 0;
 };
 constexpr int faceLandmarks = 68;
 using FaceShape = std::array<FacePoint, faceLandmarks>;
-// The centre of eye 0 (on the picture's left) or 1: the mean of its six landmarks.
+// Ranges of that numbering, [first, end).
+struct LandmarkRange {
+    int first, end;
+};
+constexpr LandmarkRange jawLandmarks{0, 17}, browLandmarks{17, 27}, noseLandmarks{27, 36},
+    mouthLandmarks{48, 68};
+// Eye 0 (on the picture's left), then eye 1: six landmarks each.
+constexpr LandmarkRange eyeLandmarks[2] = {{36, 42}, {42, 48}};
+// The nose and the eyes: what does not move with speech or expression.
+constexpr LandmarkRange rigidLandmarks{27, 48};
+// The centre of eye 0 or 1: the mean of its six landmarks.
 FacePoint eyeCentre(const FaceShape& shape, int eye);
 
 // A pinhole camera at the top centre of the screen, its axis square to the screen and
@@ -32,7 +42,8 @@ struct CameraGeometry {
 };
 
 // The parts of an adult face that do not move with speech or expression, as landmarks of
-// a generic face in centimetres: the nose (27-35) and the eyes' corners and lids (36-47).
+// a generic face in centimetres: the nose and the eyes' corners and lids (rigidLandmarks,
+// in that order).
 // The face looks at the camera; x is to the right in the picture (the user's left), y
 // down, z away from the camera, and the origin is the midpoint between the eyes' centres
 // (each eye's centre the mean of its six points), 6.3 cm apart as adults' are on average
@@ -42,7 +53,7 @@ struct RigidLandmark {
     int index;
     double x, y, z;
 };
-extern const std::array<RigidLandmark, 21> genericFace;
+extern const std::array<RigidLandmark, rigidLandmarks.end - rigidLandmarks.first> genericFace;
 constexpr double eyeCentresApart = 6.3;  // cm
 
 // A face measured in a camera picture: the place of the midpoint between its eyes in

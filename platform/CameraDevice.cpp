@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -29,9 +30,6 @@ constexpr double wantedWidth = 640, wantedHeight = 480, wantedRate = 30;
 constexpr unsigned ringSize = 3;        // buffers asked for: one being read, two filling
 constexpr double firstFrameWait = 5.0;  // seconds, for a camera that has just started
 constexpr double frameWait = 2.0;       // seconds without a usable frame: it has stopped
-const char noFormatRead[] =
-    "it delivers no pictures in a format this program reads: MJPG, YUYV or GREY";
-const char listHint[] = " (fishtank-track --list-cameras lists the cameras)";
 
 int control(int fd, unsigned long request, void* argument) {
     int result;
@@ -40,33 +38,63 @@ int control(int fd, unsigned long request, void* argument) {
     return result;
 }
 
-std::string openProblem(int error) {
+// Why opening a node failed.
+CameraProblem openProblem(int error) {
     switch (error) {
         case ENOENT:
         case ENODEV:
         case ENXIO:
-            return std::string("no such device") + listHint;
+            return CameraProblem::noSuchDevice;
         case EACCES:
         case EPERM:
-            return "permission denied: join the video group (sudo adduser $USER video) and log "
-                   "in again";
+            return CameraProblem::permissionDenied;
         case EBUSY:
-            return "busy: in use by another program";
+            return CameraProblem::busy;
         default:
-            return std::strerror(error);
+            return CameraProblem::systemError;
     }
 }
 
 // Why setting the device up failed, for the errors that have a reason the user can act on.
-std::runtime_error setUpFailed(const char* step) {
-    if (errno == EBUSY) return std::runtime_error("busy: in use by another program");
-    if (errno == ENOSPC)  // the USB bus cannot carry the stream beside the others on it
-        return std::runtime_error(
-            "no room on its USB bus: close other cameras, or plug it "
-            "into another port");
-    return std::runtime_error(std::string(step) + ": " + std::strerror(errno));
+CameraDeviceError setUpFailed(const char* step) {
+    if (errno == EBUSY) return CameraDeviceError(CameraProblem::busy);
+    if (errno == ENOSPC) return CameraDeviceError(CameraProblem::noRoomOnBus);
+    return CameraDeviceError(CameraProblem::systemError, errno, step);
 }
 
+const char* plainWords(CameraProblem problem) {
+    switch (problem) {
+        case CameraProblem::noSuchDevice:
+            return "no such device";
+        case CameraProblem::permissionDenied:
+            return "permission denied";
+        case CameraProblem::busy:
+            return "busy";
+        case CameraProblem::notACamera:
+        case CameraProblem::metadataNode:
+            return "not a camera";
+        case CameraProblem::noReadableFormat:
+            return "no readable format";
+        case CameraProblem::noRoomOnBus:
+            return "no room on its bus";
+        case CameraProblem::noPictures:
+            return "no pictures";
+        case CameraProblem::systemError:
+            break;
+    }
+    return "error";
+}
+}  // namespace
+
+CameraDeviceError::CameraDeviceError(CameraProblem problem, int error, const char* step)
+    : std::runtime_error(problem == CameraProblem::systemError
+                             ? std::string(step) + ": " + std::strerror(error)
+                             : plainWords(problem)),
+      problem(problem),
+      error(error),
+      step(step) {}
+
+namespace {
 // The formats read, in order of preference at the same rate and size.
 const std::uint32_t readable[] = {V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_YUYV, V4L2_PIX_FMT_GREY};
 const std::uint32_t greyFormats[] = {V4L2_PIX_FMT_GREY, V4L2_PIX_FMT_Y10, V4L2_PIX_FMT_Y12,
@@ -181,8 +209,8 @@ std::uint32_t capabilities(const v4l2_capability& c) {
 // What an opened node is: a camera, with its best mode, or why it is not one.
 struct Probe {
     v4l2_capability capability{};
-    std::string problem;
-    bool metadata = false, infrared = false;
+    std::optional<CameraProblem> problem;
+    bool infrared = false;
     Mode best;
 };
 
@@ -191,14 +219,13 @@ Probe probe(int fd) {
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) ||
         control(fd, VIDIOC_QUERYCAP, &p.capability) != 0) {
-        p.problem = "not a camera: it delivers no pictures";
+        p.problem = CameraProblem::notACamera;
         return p;
     }
     std::uint32_t can = capabilities(p.capability);
     if (!(can & V4L2_CAP_VIDEO_CAPTURE) || !(can & V4L2_CAP_STREAMING)) {
-        p.metadata = can & V4L2_CAP_META_CAPTURE;
-        p.problem = std::string("not a camera: ") + (p.metadata ? "a metadata node, " : "") +
-                    "it delivers no pictures";
+        p.problem = can & V4L2_CAP_META_CAPTURE ? CameraProblem::metadataNode
+                                                : CameraProblem::notACamera;
         return p;
     }
     std::vector<Mode> modes;
@@ -214,7 +241,7 @@ Probe probe(int fd) {
     }
     p.infrared = grey && !colour;
     if (modes.empty()) {
-        p.problem = noFormatRead;
+        p.problem = CameraProblem::noReadableFormat;
         return p;
     }
     p.best = modes.front();
@@ -223,9 +250,8 @@ Probe probe(int fd) {
     return p;
 }
 
-// Settings changed on open devices. Each is put back when its device closes, and also
-// when the program ends without closing it: by exit() (Ctrl+Q) or by a signal that ends
-// it (Ctrl+C, a kill); a webcam keeps a setting until it is unplugged.
+// Settings changed on open devices, each put back when its device closes (and at the
+// program's end, see restoreCameraSettingsAtExit()).
 struct ChangedSetting {
     std::atomic<int> fd{-1};
     v4l2_control old{};
@@ -250,16 +276,6 @@ void putBackAndEnd(int signal) {
 
 ChangedSetting* remember(int fd, const v4l2_control& old) {
     std::lock_guard<std::mutex> lock(changing);
-    static bool watching = [] {
-        std::atexit(putBackAll);
-        for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            struct sigaction now {};
-            if (::sigaction(signal, nullptr, &now) == 0 && now.sa_handler == SIG_DFL)
-                ::signal(signal, putBackAndEnd);
-        }
-        return true;
-    }();
-    (void)watching;
     for (ChangedSetting& setting : changedSettings)
         if (setting.fd.load() < 0) {
             setting.old = old;
@@ -269,6 +285,15 @@ ChangedSetting* remember(int fd, const v4l2_control& old) {
     return nullptr;
 }
 }  // namespace
+
+void restoreCameraSettingsAtExit() {
+    std::atexit(putBackAll);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction now {};
+        if (::sigaction(signal, nullptr, &now) == 0 && now.sa_handler == SIG_DFL)
+            ::signal(signal, putBackAndEnd);
+    }
+}
 
 struct CameraDevice::Stream {
     int fd = -1;
@@ -317,9 +342,9 @@ CameraDevice::CameraDevice(const std::string& path, CameraSettings settings)
     : stream(std::make_unique<Stream>()) {
     Stream& s = *stream;
     s.fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (s.fd < 0) throw std::runtime_error(openProblem(errno));
+    if (s.fd < 0) throw CameraDeviceError(openProblem(errno), errno, "opening it");
     Probe p = probe(s.fd);
-    if (!p.problem.empty()) throw std::runtime_error(p.problem + listHint);
+    if (p.problem) throw CameraDeviceError(*p.problem);
 
     v4l2_format format{};
     format.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -331,7 +356,7 @@ CameraDevice::CameraDevice(const std::string& path, CameraSettings settings)
     s.mode = {format.fmt.pix.pixelformat, format.fmt.pix.width, format.fmt.pix.height,
               p.best.interval};
     if (preference(s.mode.format) >= static_cast<int>(std::size(readable)))
-        throw std::runtime_error(noFormatRead);
+        throw CameraDeviceError(CameraProblem::noReadableFormat);
     s.stride = format.fmt.pix.bytesperline;
     if (s.stride == 0)
         s.stride = format.fmt.pix.width * (s.mode.format == V4L2_PIX_FMT_YUYV ? 2 : 1);
@@ -353,7 +378,7 @@ CameraDevice::CameraDevice(const std::string& path, CameraSettings settings)
     GreyImage first;
     DeviceFrame ignored;
     if (!s.read(first, ignored, firstFrameWait))
-        throw std::runtime_error("it delivers no pictures (none within 5 s)");
+        throw CameraDeviceError(CameraProblem::noPictures);
     // Counted from the frames read for the program: before them the ring fills and the
     // device drops frames while the program starts, and a first frame may carry an old
     // number (v4l2loopback numbers its writer's frames from the writer's start).
@@ -369,7 +394,7 @@ void CameraDevice::Stream::holdRate(CameraSettings settings) {
     v4l2_queryctrl query{};
     query.id = V4L2_CID_EXPOSURE_AUTO_PRIORITY;
     v4l2_control now{V4L2_CID_EXPOSURE_AUTO_PRIORITY, 0};
-    if (settings == CameraSettings::leaveAlone || control(fd, VIDIOC_QUERYCTRL, &query) != 0 ||
+    if (settings == CameraSettings::keep || control(fd, VIDIOC_QUERYCTRL, &query) != 0 ||
         query.flags & (V4L2_CTRL_FLAG_DISABLED | V4L2_CTRL_FLAG_READ_ONLY) ||
         control(fd, VIDIOC_G_CTRL, &now) != 0 || now.value == 0)
         return;
@@ -383,7 +408,7 @@ void CameraDevice::Stream::mapBuffers() {
     request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     request.memory = V4L2_MEMORY_MMAP;
     if (control(fd, VIDIOC_REQBUFS, &request) != 0) throw setUpFailed("asking for buffers");
-    if (request.count == 0) throw std::runtime_error("it gives no buffers to stream into");
+    if (request.count == 0) throw CameraDeviceError(CameraProblem::notACamera);
     for (unsigned i = 0; i < request.count; ++i) {
         v4l2_buffer buffer{};
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -517,9 +542,11 @@ std::vector<CameraDevice::Node> CameraDevice::list() {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/dev", error)) {
         std::string name = entry.path().filename().string();
-        if (name.size() > 5 && name.rfind("video", 0) == 0 &&
-            name.find_first_not_of("0123456789", 5) == std::string::npos)
-            found.emplace_back(std::stoul(name.substr(5)), entry.path().string());
+        if (name.size() <= 5 || name.rfind("video", 0) != 0) continue;
+        unsigned long number = 0;
+        const char* end = name.c_str() + name.size();
+        auto [parsed, problem] = std::from_chars(name.c_str() + 5, end, number);
+        if (parsed == end && problem == std::errc()) found.emplace_back(number, entry.path().string());
     }
     std::sort(found.begin(), found.end());
     std::vector<Node> nodes;
@@ -529,6 +556,7 @@ std::vector<CameraDevice::Node> CameraDevice::list() {
         int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             node.problem = openProblem(errno);
+            node.error = errno;
         } else {
             node.opened = true;
             Probe p = probe(fd);
@@ -536,9 +564,8 @@ std::vector<CameraDevice::Node> CameraDevice::list() {
             const auto* card = reinterpret_cast<const char*>(p.capability.card);
             node.card.assign(card, strnlen(card, sizeof p.capability.card));
             node.problem = p.problem;
-            node.metadata = p.metadata;
             node.infrared = p.infrared;
-            if (p.problem.empty()) node.mode = p.best.text();
+            if (!p.problem) node.mode = p.best.text();
         }
         nodes.push_back(node);
     }

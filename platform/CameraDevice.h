@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "model/GreyImage.h"
+#include "platform/GreyImage.h"
 
 // How the device stamped a frame's time.
 enum class FrameStamp { none, startOfExposure, endOfFrame };
@@ -26,8 +28,31 @@ struct DeviceFrame {
 
 // What the device may change of the camera's own settings while the program runs.
 enum class CameraSettings {
-    keepRate,   // auto-exposure may not lower the frame rate in dim light, where offered
-    leaveAlone  // nothing is changed
+    adjust,  // auto-exposure may not lower the frame rate in dim light, where offered
+    keep     // nothing is changed
+};
+
+// Why a device cannot be used.
+enum class CameraProblem {
+    noSuchDevice,      // nothing there, or it went away
+    permissionDenied,
+    busy,              // another program uses it
+    notACamera,        // it delivers no pictures
+    metadataNode,      // a metadata node beside a camera: it delivers no pictures
+    noReadableFormat,  // none of MJPG, YUYV or GREY
+    noRoomOnBus,       // its USB bus cannot carry the stream beside the others on it
+    noPictures,        // none came within the first wait
+    systemError        // another error: `error` and `step` say which
+};
+
+// Thrown when a device cannot be opened or set up; what() words it plainly, the program
+// tells the user in its own words from `problem`.
+class CameraDeviceError : public std::runtime_error {
+  public:
+    CameraDeviceError(CameraProblem problem, int error = 0, const char* step = "");
+    CameraProblem problem;
+    int error;         // errno, for systemError
+    const char* step;  // what was being done, for systemError
 };
 
 // A V4L2 camera: opened and its format negotiated once, frames streamed through a small
@@ -40,8 +65,7 @@ class CameraDevice {
     static bool isDevice(const std::string& path);
 
     // Opens the device, negotiates its format, starts streaming and waits for a first
-    // picture. Throws std::runtime_error whose text says why it cannot be used, in the
-    // user's terms: no such device, permission denied, busy, not a camera.
+    // picture. Throws CameraDeviceError.
     CameraDevice(const std::string& path, CameraSettings settings);
     ~CameraDevice();
     CameraDevice(const CameraDevice&) = delete;
@@ -50,7 +74,7 @@ class CameraDevice {
     // What was chosen: "640x480 MJPG at 30 frames/s".
     std::string format() const;
     // True when auto-exposure was stopped from lowering the frame rate; it is put back
-    // when the device closes or the program ends.
+    // when the device closes (and when the program ends: restoreCameraSettingsAtExit()).
     bool rateHeld() const;
     double framesPerSecond() const;
 
@@ -64,16 +88,22 @@ class CameraDevice {
     // A /dev/video* node as --list-cameras tells it.
     struct Node {
         std::string path, card;
-        bool opened = false;    // false: `problem` says why it cannot be opened
-        std::string problem;    // why it delivers no pictures; empty when it does
+        bool opened = false;  // false: `problem` says why it cannot be opened
+        std::optional<CameraProblem> problem;  // why it delivers no pictures
+        int error = 0;                         // errno, for CameraProblem::systemError
         std::string mode;       // its best mode near 640x480, as format() says it
-        bool metadata = false;  // a metadata node, beside a camera
         bool infrared = false;  // grey pictures only: an infrared camera
     };
-    // Every /dev/video* node in the order of its number.
+    // Every /dev/video* node in the order of its number; names whose number does not
+    // parse are no camera's.
     static std::vector<Node> list();
 
   private:
     struct Stream;
     std::unique_ptr<Stream> stream;
 };
+
+// Puts back the settings that open devices changed also when the program ends by exit()
+// or by SIGINT, SIGTERM or SIGHUP (whose handlers it sets where they are the default): a
+// webcam keeps a setting until it is unplugged. For main to call once, before opening.
+void restoreCameraSettingsAtExit();

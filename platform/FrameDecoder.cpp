@@ -37,9 +37,10 @@ bool FrameDecoder::greyFromJpeg(const std::uint8_t* bytes, std::size_t size, int
                                 GreyImage& picture) {
     int jpegWidth = 0, jpegHeight = 0, subsampling = 0, colourSpace = 0;
     if (tjDecompressHeader3(decompressor, bytes, size, &jpegWidth, &jpegHeight, &subsampling,
-                            &colourSpace) != 0 ||
-        jpegWidth != width || jpegHeight != height)
+                            &colourSpace) != 0)
         return false;
+    if (width == 0 && height == 0) width = jpegWidth, height = jpegHeight;
+    if (jpegWidth != width || jpegHeight != height) return false;
     picture.width = width;
     picture.height = height;
     picture.pixels.resize(area(width, height));

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "model/GreyImage.h"
+#include "platform/GreyImage.h"
 
 // A camera's frames made grey, the only colour the face finder uses: MJPG decoded straight
 // to grey (libjpeg-turbo's grey output reads the luma alone and skips the colour), YUYV and
@@ -15,9 +15,9 @@ class FrameDecoder {
     FrameDecoder(const FrameDecoder&) = delete;
     FrameDecoder& operator=(const FrameDecoder&) = delete;
 
-    // Decodes one JPEG of `width` x `height` into `picture`. False for a damaged frame (cut
-    // short, a bad code, another size), which is then of no use; the decoder's own
-    // messages are kept, never printed.
+    // Decodes one JPEG of `width` x `height` (of any size when both are 0) into `picture`.
+    // False for a damaged frame (cut short, a bad code, another size), which is then of no
+    // use; the decoder's own messages are kept, never printed.
     bool greyFromJpeg(const std::uint8_t* bytes, std::size_t size, int width, int height,
                       GreyImage& picture);
 

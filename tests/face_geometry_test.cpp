@@ -111,14 +111,4 @@ TEST(FaceGeometry, AnglesFollowTheUsersOwnRightAndUp) {
     EXPECT_NEAR(face.pitch, -12, 1e-9);
     EXPECT_NEAR(face.roll, -8, 1e-9);
 }
-
-TEST(FaceGeometry, TheGenericFacesEyeCentresAreAnAdultsDistanceApart) {
-    double left = 0, right = 0;
-    for (const RigidLandmark& p : genericFace) {
-        if (p.index >= 36 && p.index < 42) left += p.x / 6;
-        if (p.index >= 42 && p.index < 48) right += p.x / 6;
-    }
-    EXPECT_NEAR(right - left, eyeCentresApart, 1e-9);
-    EXPECT_NEAR(right + left, 0, 1e-9);
-}
 }  // namespace

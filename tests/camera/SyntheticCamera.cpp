@@ -227,10 +227,9 @@ HeadPose SyntheticCamera::path(double t) {
 
 bool SyntheticCamera::writeVideo(const std::string& path, int width, int height, double seconds,
                                  const std::function<std::vector<DrawnHead>(double)>& headsAt,
-                                 unsigned seed) {
+                                 unsigned seed, int codec) {
     SyntheticCamera camera(width, height, 60.0, seed);
-    cv::VideoWriter video(path, cv::CAP_FFMPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'),
-                          framesPerSecond, {width, height}, false);
+    cv::VideoWriter video(path, cv::CAP_FFMPEG, codec, framesPerSecond, {width, height}, false);
     if (!video.isOpened()) return false;
     video.set(cv::VIDEOWRITER_PROP_QUALITY, 95);
     for (int k = 0; k < seconds * framesPerSecond; ++k) {

@@ -2,10 +2,11 @@
 
 #include <functional>
 #include <opencv2/core.hpp>
+#include <opencv2/videoio.hpp>
 #include <string>
 #include <vector>
 
-#include "camera/VideoSource.h"
+#include "platform/GreyImage.h"
 #include "model/HeadPose.h"
 
 // The faces the tests draw (see tests/camera/*.txt for where their pictures come from):
@@ -54,12 +55,14 @@ class SyntheticCamera {
     // 85 cm away (every 5 s); at the neutral place at t = 0.
     static HeadPose path(double t);
 
-    // Writes a video (MJPG, as webcams send, in AVI) of `seconds` at 30 frames a second
-    // of the heads `headsAt(t)`, its noise from `seed`. False when it cannot be written.
+    // Writes a video (MJPG, as webcams send, in AVI; or in the `codec` given) of `seconds`
+    // at 30 frames a second of the heads `headsAt(t)`, its noise from `seed`. False when
+    // it cannot be written.
     static constexpr double framesPerSecond = 30.0;
     static bool writeVideo(const std::string& path, int width, int height, double seconds,
                            const std::function<std::vector<DrawnHead>(double)>& headsAt,
-                           unsigned seed = 1);
+                           unsigned seed = 1,
+                           int codec = cv::VideoWriter::fourcc('M', 'J', 'P', 'G'));
     // The astronaut at offset `offsetAt(t)` from the neutral place, or no face at all.
     static bool writeVideo(const std::string& path, int width, int height, double seconds,
                            const std::function<HeadPose(double)>& offsetAt, bool withFace = true);

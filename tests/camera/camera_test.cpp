@@ -15,45 +15,65 @@
 #include <utility>
 #include <vector>
 
-#include "app/CameraTracker.h"
 #include "app/HeadTracker.h"
+#include "camera/FaceTracker.h"
 #include "model/OneEuroFilter.h"
 #include "tests/camera/SyntheticCamera.h"
 
 namespace {
 using Heads = std::function<std::vector<DrawnHead>(double)>;
 
+// A video file of the test's own, removed at the end.
+struct TestVideo {
+    explicit TestVideo(const char* suffix = ".avi") : name("/tmp/fishtank-camera-XXXXXX") {
+        name += suffix;
+        int fd = ::mkstemps(name.data(), static_cast<int>(std::string(suffix).size()));
+        if (fd >= 0) ::close(fd);
+    }
+    ~TestVideo() { std::remove(name.c_str()); }
+    std::string name;
+};
+
+// Follows the video at `path` as the program does, calling `each` with every frame read
+// (its time in the video) and what it came to.
+void followVideo(const std::string& path,
+                 const std::function<void(double, const FaceTrack&)>& each) {
+    FaceTracker faces(60.0, 0.0);
+    faces.loadModels();
+    std::unique_ptr<VideoSource> video = openVideoSource(path, CameraSettings::keep);
+    VideoFrame frame;
+    while (video->readNewest(frame) == VideoSource::Read::frame) {
+        FaceTrack track = faces.track(frame);
+        faces.check(frame.picture);
+        each(frame.number / SyntheticCamera::framesPerSecond, track);
+    }
+}
+
 struct Followed {
-    std::vector<double> times;  // seconds, when each frame was read
+    std::vector<double> times;  // seconds, when each posed frame was read
     std::vector<HeadPose> raw, truth;
-    std::vector<double> distances;  // measured, cm from the camera
+    std::vector<double> distances;  // measured minus true, cm from the camera
     int frames = 0;                 // read
 };
 
 // Writes a 640x480 video of `headsAt(t)` (its noise from `seed`) and follows it, the neutral
 // distance measured, keeping the poses from `from` seconds on with the truth: the first
-// head's offset from where it was at t = 0, its angles, and (in `distances`) its own distance.
+// head's offset from where it was at t = 0, its angles, and its own distance.
 Followed follow(double seconds, const Heads& headsAt, double from, unsigned seed = 1) {
-    char name[] = "/tmp/fishtank-camera-XXXXXX.avi";
-    ::close(::mkstemps(name, 4));
-    EXPECT_TRUE(SyntheticCamera::writeVideo(name, 640, 480, seconds, headsAt, seed));
-    CameraTracker camera(std::make_unique<VideoSource>(name), 60.0, 0.0);
+    TestVideo video;
+    EXPECT_TRUE(SyntheticCamera::writeVideo(video.name, 640, 480, seconds, headsAt, seed));
     const HeadPose start = headsAt(0)[0].place;
     Followed followed;
-    for (;;) {
-        CameraStep step = camera.step([](const CameraPose&) {});
-        if (step.read != VideoSource::Read::frame) break;
+    followVideo(video.name, [&](double t, const FaceTrack& track) {
         ++followed.frames;
-        double t = camera.lastFrame().number / SyntheticCamera::framesPerSecond;
-        if (!step.posed || t < from) continue;
+        if (track.outcome != FaceTrack::Outcome::posed || t < from) return;
         HeadPose truth = headsAt(t)[0].place;
-        followed.times.push_back(step.pose.readTime);
-        followed.raw.push_back(step.pose.pose);
+        followed.times.push_back(track.pose.readTime);
+        followed.raw.push_back(track.pose.pose);
         followed.truth.push_back({truth.x - start.x, truth.y - start.y, truth.z - start.z,
                                   truth.yaw, truth.pitch, truth.roll});
-        followed.distances.push_back(step.measure.z - truth.z);
-    }
-    std::remove(name);
+        followed.distances.push_back(track.measure.z - truth.z);
+    });
     return followed;
 }
 
@@ -126,9 +146,12 @@ TEST(Camera, AMovingHeadIsFollowedWithinMillimetresOnEveryFace) {
             report(name + ": path RMS cm " + "xyz"[a], error);
             EXPECT_LE(error, largest[a]) << name << " " << "xyz"[a];
         }
+        // The faces are drawn with their eyes as far apart as the generic face's: the
+        // distance is measured, not assumed, within 2.5 % at 60 cm.
         double bias = 0;
         for (double d : moving.distances) bias += d / static_cast<double>(moving.distances.size());
         report(name + ": measured distance minus truth, mean cm", bias);
+        EXPECT_LE(std::fabs(bias), 1.5) << name;
     }
 }
 
@@ -223,27 +246,73 @@ TEST(Camera, TheFollowedFaceAloneGivesPosesAndNoneStraysAtTheEdge) {
 }
 
 // With nobody in view the whole picture is searched only now and then, yet a face that
-// comes into view is followed within half a second.
-TEST(Camera, AFaceComingIntoViewIsFollowedWithinHalfASecond) {
-    char name[] = "/tmp/fishtank-camera-XXXXXX.avi";
-    ::close(::mkstemps(name, 4));
-    ASSERT_TRUE(SyntheticCamera::writeVideo(name, 640, 480, 3.0, [](double t) {
+// comes into view is followed within half a second; one that jumps (a cut in a video, a
+// fast move) is followed again within a fifth of a second.
+TEST(Camera, AFaceComingIntoViewOrJumpingIsFollowedSoon) {
+    TestVideo arriving;
+    ASSERT_TRUE(SyntheticCamera::writeVideo(arriving.name, 640, 480, 3.0, [](double t) {
         return t < 1.5 ? std::vector<DrawnHead>{} : std::vector<DrawnHead>{{SyntheticCamera::neutral()}};
     }));
-    CameraTracker camera(std::make_unique<VideoSource>(name), 60.0, 0.0);
     double foundAt = -1;
     int searches = 0;
-    for (;;) {
-        CameraStep step = camera.step([](const CameraPose&) {});
-        if (step.read != VideoSource::Read::frame) break;
-        double t = camera.lastFrame().number / SyntheticCamera::framesPerSecond;
-        if (t < 1.5) searches += step.wholeSearch;
-        if (step.faceFound && foundAt < 0) foundAt = t;
-    }
-    std::remove(name);
+    followVideo(arriving.name, [&](double t, const FaceTrack& track) {
+        if (t < 1.5) searches += track.wholeSearch;
+        if (track.faceFound && foundAt < 0) foundAt = t;
+    });
     EXPECT_LE(searches, 12) << "searches of an empty room in 1.5 s";
     EXPECT_GE(foundAt, 1.5);
     EXPECT_LE(foundAt, 2.0);
+
+    TestVideo jumping;
+    ASSERT_TRUE(SyntheticCamera::writeVideo(jumping.name, 640, 480, 3.0,
+                                            [](double t) { return HeadPose{t < 1.5 ? -15.0 : 15.0}; }));
+    double followedAgain = -1;
+    followVideo(jumping.name, [&](double t, const FaceTrack& track) {
+        if (t >= 1.5 && followedAgain < 0 && track.outcome == FaceTrack::Outcome::posed &&
+            track.pose.pose.x > 25)
+            followedAgain = t;
+    });
+    EXPECT_GE(followedAgain, 1.5);
+    EXPECT_LE(followedAgain, 1.7) << "a face that jumped by 30 cm";
+}
+
+// A compressed video copies unchanged blocks from frame to frame: a still face keeps half
+// its box byte for byte now and then, and is no frozen picture. A video that truly stops
+// changing is told.
+TEST(Camera, AStillFaceInACompressedVideoIsFollowedInEveryFrameAndAFrozenOneIsTold) {
+    TestVideo compressed(".mkv");
+    ASSERT_TRUE(SyntheticCamera::writeVideo(
+        compressed.name, 640, 480, 4.0,
+        [](double) { return std::vector<DrawnHead>{{SyntheticCamera::neutral()}}; }, 1,
+        cv::VideoWriter::fourcc('H', '2', '6', '4')));
+    int withFace = 0, posed = 0;
+    followVideo(compressed.name, [&](double t, const FaceTrack& track) {
+        if (t < 1.0) return;  // found and centred by then
+        withFace += track.faceFound || track.outcome == FaceTrack::Outcome::frozen;
+        posed += track.outcome == FaceTrack::Outcome::posed;
+    });
+    EXPECT_GE(withFace, 85);
+    EXPECT_EQ(posed, withFace) << "frames of a still face given no pose";
+
+    // One picture, written again and again from the second second on.
+    TestVideo frozen;
+    {
+        SyntheticCamera camera(640, 480, 60.0);
+        cv::VideoWriter video(frozen.name, cv::CAP_FFMPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'),
+                              SyntheticCamera::framesPerSecond, {640, 480}, false);
+        cv::Mat still = camera.picture(SyntheticCamera::neutral(), 1.0);
+        for (int k = 0; k < 90; ++k)
+            video.write(k < 30 ? camera.picture(SyntheticCamera::neutral(), k / 30.0) : still);
+    }
+    double frozenAt = -1;
+    bool posedAfter = false;
+    followVideo(frozen.name, [&](double t, const FaceTrack& track) {
+        if (frozenAt < 0 && track.outcome == FaceTrack::Outcome::frozen) frozenAt = t;
+        posedAfter = posedAfter || (frozenAt >= 0 && track.outcome == FaceTrack::Outcome::posed);
+    });
+    EXPECT_GE(frozenAt, 1.0);
+    EXPECT_LE(frozenAt, 1.6);
+    EXPECT_FALSE(posedAfter);
 }
 
 TEST(Camera, PicturesOfNoUseFindNoFaceAndBreakNothing) {
@@ -256,7 +325,7 @@ TEST(Camera, PicturesOfNoUseFindNoFaceAndBreakNothing) {
     for (std::size_t i = 0; i < garbage.pixels.size(); ++i)
         garbage.pixels[i] = static_cast<std::uint8_t>(i * 2654435761u >> 24);
     for (int i = 0; i < 3; ++i) {
-        finder.find(garbage, face);
+        EXPECT_FALSE(finder.find(garbage, face)) << "a face in noise";
         finder.confirm(garbage);
     }
     // A huge picture with the face in it, then a tiny one again: the size change is noticed.

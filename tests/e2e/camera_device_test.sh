@@ -85,6 +85,27 @@ check metadata "$track" --camera /dev/video0
     fail "a metadata node: status $status"
 ok "metadata node: $(cat err)"
 
+# A camera unplugged as the check starts: the program is held as soon as it has the device
+# open, the camera disconnected, and the program let go. It says the camera stopped (or
+# delivers no pictures) and ends with status 1; with no frame read it writes no picture.
+rm -f /tmp/early.png
+"$track" --camera /dev/video1 --camera-check /tmp/early.png > out 2> err &
+pid=$!
+wait_for 120 sh -c "ls -l /proc/$pid/fd 2> /dev/null | grep -q /dev/video1" || fail "the check never opened the camera"
+kill -STOP "$pid"
+v4l2-ctl -d /dev/video1 -c disconnect=1
+kill -CONT "$pid"
+wait "$pid"
+status=$?
+pid=
+[ "$status" -eq 1 ] &&
+    grep -q -E "^the camera stopped delivering pictures after [0-9]+ frames$|cannot open the camera /dev/video1: it delivers no pictures" out err &&
+    { ! grep -q "after 0 frames" out || [ ! -e /tmp/early.png ]; } ||
+    fail "a camera unplugged as the check starts: status $status"
+wait_for 30 sh -c "modprobe -r vivid 2> /dev/null" && modprobe vivid $webcams && wait_for 30 test -e /dev/video1 ||
+    fail "vivid did not come back"
+ok "unplugged as the check starts: $(cat out err | grep -E "stopped|cannot open")"
+
 # The face through v4l2loopback: GREY only (as an infrared camera), MJPG and YUYV, each
 # written by ffmpeg from a stream made on the host, which it only copies.
 for name in grey mjpg yuyv; do
@@ -150,24 +171,26 @@ ok "Ctrl+Q ended the window in ${took}s"
 # periods, the node's kind named, a low rate blamed on the right cause, no decoder noise.
 # fail_in NAME WHY: fails, telling out.NAME and err.NAME.
 fail_in() { cp "out.$1" out; cp "err.$1" err; fail "$1: $2"; }
-# frames NAME: the rate, the delivered rate and the median age, from out.NAME.
+# frames NAME: the rate, the delivered rate, the median age and the frames dropped (no more
+# than the check's two seconds hold), from out.NAME.
 frames() {
     rate=$(sed -n -E 's/^camera .* at ([0-9.]+) frames\/s$/\1/p' "out.$1")
     delivered=$(sed -n -E 's/^the camera delivered ([0-9.]+) frames\/s by its frame numbers.*/\1/p' "out.$1")
     age=$(sed -n -E 's/^frames were ([0-9.]+) ms old .*when read, from the start of their exposure.*/\1/p' "out.$1")
-    awk -v r="$rate" -v d="$delivered" -v a="$age" \
-        'BEGIN { exit !(r > 0 && d > 0.9 * r && d < 1.1 * r && a > 0 && a < 2000 / r) }' ||
-        fail_in "$1" "$rate frames/s, $delivered delivered, $age ms old"
+    dropped=$(sed -n -E 's/.*frames it dropped for want of a free buffer: ([0-9]+),.*/\1/p' "out.$1")
+    awk -v r="$rate" -v d="$delivered" -v a="$age" -v n="$dropped" \
+        'BEGIN { exit !(r > 0 && d > 0.9 * r && d < 1.1 * r && a > 0 && a < 2000 / r && n != "" && n <= 2 * r) }' ||
+        fail_in "$1" "$rate frames/s, $delivered delivered, $age ms old, $dropped dropped"
 }
 frames webcam
 grep -q "from the start of their exposure (the camera stamps the end of a frame" out.webcam ||
     fail_in webcam "the end-of-frame stamp is not named"
-ok "vivid, end-of-frame stamps: $rate frames/s, $delivered delivered, $age ms old"
+ok "vivid, end-of-frame stamps: $rate frames/s, $delivered delivered, $age ms old, $dropped dropped"
 v4l2-ctl -d /dev/video1 -c timestamp_source=1
 check exposure "$track" --camera /dev/video1
 frames exposure
 ! grep -q "stamps the end of a frame" out || fail_in exposure "start-of-exposure stamps taken for end-of-frame ones"
-ok "vivid, start-of-exposure stamps: $rate frames/s, $delivered delivered, $age ms old"
+ok "vivid, start-of-exposure stamps: $rate frames/s, $delivered delivered, $age ms old, $dropped dropped"
 for name in grey mjpg yuyv; do
     grep -q -i -E "^camera /dev/video[0-9]+: 640x480 $name at" "out.$name" || fail_in "$name" "the format not named"
 done

@@ -52,15 +52,20 @@ echo "ok: sources that cannot be used are named, with the reason"
 
 # Bad values, a check picture that cannot be written among them: one line, status 2,
 # before any capture. Numbers are plain decimals, as in records.
+mkfifo unread.png
 for args in "--distance 0x10" "--camera-fov inf" "--smooth 1,nan" "--camera-check -" \
-            "--camera-check no/such/folder/check.png"; do
+            "--camera-check no/such/folder/check.png" "--record bad.csv" "--listen 127.0.0.1" \
+            "--camera-check unread.png"; do
     # shellcheck disable=SC2086
     timeout 20 "$track" --camera move.avi --camera-check bad.png $args > out 2> err
     status=$?
     [ "$status" -eq 2 ] && [ "$(wc -l < err)" -eq 1 ] && [ ! -s out ] && [ ! -e bad.png ] &&
-        [ ! -e - ] || fail "$args: status $status, $(cat out err)"
+        [ ! -e - ] && [ ! -e bad.csv ] || fail "$args: status $status, $(cat out err)"
 done
-echo "ok: bad values and check pictures that cannot be written are refused at once"
+grep -q "unread.png: no program reads this FIFO" err && "$track" --list-cameras --camera 2> err
+[ $? -eq 2 ] && grep -q "^fishtank-track: --list-cameras takes no other option$" err ||
+    fail "--list-cameras with another option: $(cat err)"
+echo "ok: bad values, options that do not go together and check pictures that cannot be written are refused at once"
 
 # The set-up check: the face, its place and a picture; without a face, status 1.
 timeout 30 "$track" --camera move.avi --camera-check check.png > check.out 2> err ||
@@ -70,22 +75,28 @@ grep -q "^face: " check.out && grep -q "frames/s" check.out && pngtopnm check.pn
 timeout 30 "$track" --camera none.avi --camera-check none.png > none.out 2> err
 [ $? -eq 1 ] && grep -q "no face" none.out || fail "the check without a face: $(cat none.out err)"
 timeout 30 "$track" --camera cut.avi --camera-check cut.png > cut.out 2> err
-[ $? -le 1 ] && grep -q "end of the file after [0-9]* frames" cut.out || fail "the check of a cut file: $(cat cut.out err)"
+[ $? -le 1 ] && grep -q "end of the file after [0-9]* frames" cut.out && ! grep -q "next is due" cut.out ||
+    fail "the check of a cut file: $(cat cut.out err)"
+timeout 30 "$track" --camera move.avi --camera-fov 170 --camera-check wide.png > wide.out 2> err
+[ $? -eq 1 ] && grep -q "^face: " wide.out && grep -q "^no pose: " wide.out ||
+    fail "the check of a face that gives no pose: $(cat wide.out err)"
 timeout 30 "$track" --camera move.avi --camera-check full.png > /dev/full 2> err
 [ $? -eq 3 ] && grep -q "^fishtank-track: cannot write the check's report: No space left on device$" err ||
     fail "the check's report lost: $(cat err)"
 echo "ok: the set-up check finds the face, and says when there is none"
 
 # Odd and damaged sources in the check (ffmpeg makes them from the test videos): an image
-# sequence whose first picture has 16 bits a channel and whose eleventh is cut short; a
-# video with a frame's bytes overwritten; a rate of 0.0005 frames/s, which must not hold
-# the check; pictures too small for a face; a video whose size drops midway, which the
-# library hands over as stale pixels around the face.
+# sequence whose first picture has 16 bits a channel, whose eleventh is cut short and whose
+# twentieth is no picture at all; a video with a frame's bytes overwritten; a rate of
+# 0.0005 frames/s, which must not hold the check; pictures too small for a face; a video
+# whose size drops midway, which the library hands over as stale pixels around the face.
 "$face_video" big.avi 640x480 1 still && "$face_video" small.avi 320x240 2 still &&
-    "$face_video" tiny.avi 16x16 1 still || fail "cannot make the odd videos"
-mkdir seq && ffmpeg -loglevel error -i big.avi seq/%03d.png &&
+    "$face_video" tiny.avi 16x16 1 still && "$face_video" long.avi 320x240 3 still ||
+    fail "cannot make the odd videos"
+mkdir seq && ffmpeg -loglevel error -i long.avi seq/%03d.png &&
     ffmpeg -loglevel error -i seq/001.png -pix_fmt rgb48be seq/deep.png && mv seq/deep.png seq/001.png &&
     head -c 3000 seq/011.png > seq/cut.png && mv seq/cut.png seq/011.png &&
+    head -c 5000 /dev/urandom > seq/020.png &&
     cp move.avi damaged.avi &&
     at=$(($(grep -obUa 00dc move.avi | sed -n 20p | cut -d: -f1) + 20)) &&
     head -c 3000 /dev/zero | dd of=damaged.avi bs=1 seek="$at" conv=notrunc 2> /dev/null &&
@@ -102,7 +113,9 @@ check_says() {  # check_says SOURCE STATUS LINE...: the check ends with STATUS a
         grep -q -x -F -- "$line" odd.out || fail "the check of $source does not say '$line': $(cat odd.out)"
     done
 }
-check_says 'seq/%03d.png' 0 "1 frame that could not be read was skipped"
+check_says 'seq/%03d.png' 0 "2 frames that could not be read were skipped"
+! grep -q "end of the file" odd.out && [ ! -s err ] ||
+    fail "the sequence ended early, or a decoder spoke: $(cat odd.out err)"
 check_says damaged.avi 0 "1 frame that could not be read was skipped"
 check_says slow.avi 1 "camera slow.avi: 320x240 at 0.0005 frames/s" \
     "no face: 0.0005 frames/s is too low a rate to follow one (10 at least)"

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "camera/EyeRefiner.h"
+#include "camera/FaceFinder.h"
+#include "camera/FaceLandmarks.h"
+#include "camera/VideoSource.h"
+#include "model/FaceGeometry.h"
+#include "model/HeadPose.h"
+
+// A head pose measured in a camera picture, with its picture's times.
+struct CameraPose {
+    HeadPose pose;           // offsets from the neutral place, cm; the head's angles, degrees
+    double neutralDistance;  // cm, measured or as given: the view's distance
+    double readTime;         // monotonic seconds, when its picture had been read
+    double exposureStart;    // the start of its picture's exposure; NaN where not known
+};
+
+// What one picture came to: as far as the face was followed, and why it gave no pose.
+struct FaceTrack {
+    enum class Outcome {
+        posed,
+        noFace,
+        pictureTooSmall,  // for the detector's least face
+        frozen,           // the picture around the face has stopped changing
+        notFitted,        // no face fits the landmarks: strayed, cut by the edge, turned far
+        centring,         // the neutral place is being taken
+        failed            // an error (`error` says which): no pose, nothing else lost
+    };
+    Outcome outcome = Outcome::noFace;
+    bool wholeSearch = false;  // the face was searched for in the whole picture
+    bool faceFound = false;
+    FaceBox face;
+    bool landmarked = false;
+    FaceShape shape{};
+    double landmarking = 0.0;  // seconds, placing the landmarks
+    bool measured = false;
+    FaceMeasure measure;
+    CameraPose pose{};  // when posed
+    std::string error;
+};
+
+// The camera's pictures to head poses, one picture at a time: the face found and followed,
+// its landmarks placed, the eyes' centres refined, a generic face fitted, and the eyes'
+// place turned into a pose from the neutral place. No thread and nothing printed: the
+// capture thread, the set-up check and the tests all drive it the same way,
+//   FaceTrack track = tracker.track(frame);  // hand on track.pose at once, then
+//   tracker.check(frame.picture);            // the face checked, for the pictures to come
+class FaceTracker {
+  public:
+    // `distance` 0: the neutral distance is measured. Throws std::runtime_error when the
+    // face detector's model is missing; the landmarks' model is read by loadModels().
+    FaceTracker(double fieldOfView, double distance);
+
+    // Reads the landmarks' model unless it is read already (most of a second). Throws
+    // std::runtime_error naming the file and what is wrong with it.
+    void loadModels(const std::string& landmarkModel = FaceLandmarks::modelPath);
+    FaceTrack track(const VideoFrame& frame);
+    // The face detector checks the followed face; costs the pose no latency after track().
+    void check(const GreyImage& picture);
+    // The next faces' place becomes the neutral one.
+    void recentre();
+    // The neutral place, once the pictures' size is known.
+    const FacePoses* poses() const { return facePoses ? &*facePoses : nullptr; }
+    int smallestFace() const { return finder.smallestFace(); }
+
+  private:
+    void measure(const GreyImage& picture, FaceTrack& track);
+    bool stillAround(const GreyImage& picture, const FaceBox& face) const;
+    void keepAround(const GreyImage& picture, const FaceBox& face);
+
+    const double fieldOfView, distance;
+    FaceFinder finder;
+    FaceLandmarks landmarks;
+    EyeRefiner eyes;
+    std::optional<FacePoses> facePoses;  // made for the pictures' size
+    // The picture before, only around its face, to tell a picture that stopped changing.
+    struct Kept {
+        int pictureWidth = 0, pictureHeight = 0;
+        int left = 0, top = 0;
+        GreyImage part;  // empty when no face was found
+    } before;
+    int stillInARow = 0;
+};
