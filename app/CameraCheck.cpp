@@ -32,13 +32,14 @@ void tellWhyNoPose(const FaceTrack& last, bool everPosed, const GreyImage& pictu
                         lowestUsableRate);
         return;
     }
+    const char* what = last.faceFound ? "no pose" : "no face";
     if (last.outcome == Outcome::pictureTooSmall)
         std::printf("no face: the pictures, %dx%d pixels, are too small to find one in (%dx%d at "
                     "least)\n",
                     picture.width, picture.height, smallestFace, smallestFace);
     else if (rate < lowestUsableRate)
-        std::printf("no face: %.4g frames/s is too low a rate to follow one (%.0f at least)\n", rate,
-                    lowestUsableRate);
+        std::printf("%s: %.4g frames/s is too low a rate to follow a face (%.0f at least)\n", what,
+                    rate, lowestUsableRate);
     else if (last.outcome == Outcome::frozen)
         std::printf("no face: the picture around it stopped changing, as a frozen or damaged "
                     "video's does\n");

@@ -61,35 +61,12 @@ CameraDeviceError setUpFailed(const char* step) {
     if (errno == ENOSPC) return CameraDeviceError(CameraProblem::noRoomOnBus);
     return CameraDeviceError(CameraProblem::systemError, errno, step);
 }
-
-const char* plainWords(CameraProblem problem) {
-    switch (problem) {
-        case CameraProblem::noSuchDevice:
-            return "no such device";
-        case CameraProblem::permissionDenied:
-            return "permission denied";
-        case CameraProblem::busy:
-            return "busy";
-        case CameraProblem::notACamera:
-        case CameraProblem::metadataNode:
-            return "not a camera";
-        case CameraProblem::noReadableFormat:
-            return "no readable format";
-        case CameraProblem::noRoomOnBus:
-            return "no room on its bus";
-        case CameraProblem::noPictures:
-            return "no pictures";
-        case CameraProblem::systemError:
-            break;
-    }
-    return "error";
-}
 }  // namespace
 
 CameraDeviceError::CameraDeviceError(CameraProblem problem, int error, const char* step)
     : std::runtime_error(problem == CameraProblem::systemError
                              ? std::string(step) + ": " + std::strerror(error)
-                             : plainWords(problem)),
+                             : "the camera device cannot be used"),
       problem(problem),
       error(error),
       step(step) {}

@@ -45,8 +45,8 @@ enum class CameraProblem {
     systemError        // another error: `error` and `step` say which
 };
 
-// Thrown when a device cannot be opened or set up; what() words it plainly, the program
-// tells the user in its own words from `problem`.
+// Thrown when a device cannot be opened or set up; the program tells the user why in its
+// own words from `problem` (what() says it only for a systemError).
 class CameraDeviceError : public std::runtime_error {
   public:
     CameraDeviceError(CameraProblem problem, int error = 0, const char* step = "");

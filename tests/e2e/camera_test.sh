@@ -118,7 +118,7 @@ check_says 'seq/%03d.png' 0 "2 frames that could not be read were skipped"
     fail "the sequence ended early, or a decoder spoke: $(cat odd.out err)"
 check_says damaged.avi 0 "1 frame that could not be read was skipped"
 check_says slow.avi 1 "camera slow.avi: 320x240 at 0.0005 frames/s" \
-    "no face: 0.0005 frames/s is too low a rate to follow one (10 at least)"
+    "no face: 0.0005 frames/s is too low a rate to follow a face (10 at least)"
 check_says tiny.avi 1 "no face: the pictures, 16x16 pixels, are too small to find one in (45x45 at least)"
 grep -q "no face was followed; whole-picture searches: [0-9]*, " odd.out || fail "tiny: $(cat odd.out)"
 check_says shrinks.avi 1 "no face: the picture around it stopped changing, as a frozen or damaged video's does"
