@@ -214,15 +214,16 @@ Measures perPose(const std::vector<Pose>& still, const std::vector<Pose>& moving
                    crossTalk);
 }
 
-// The still face's raw poses, after their first half second: per axis, the jitter from
-// pose to pose.
-struct Noise {
+// The raw poses' jitter from pose to pose on the still face, per axis.
+struct RawJitter {
     double jitter[3];
 };
 
-Noise printNoise(const std::vector<Pose>& still, const std::vector<Pose>& moving,
-                 CrossTalk crossTalk) {
-    Noise noise{};
+// Tells what the poses are: the still face's raw noise (after its first half second), how
+// the distance errs with the place, and how old a pose is when the display shows it.
+RawJitter describe(const std::vector<Pose>& still, const std::vector<Pose>& moving,
+                   CrossTalk crossTalk) {
+    RawJitter noise{};
     for (int a = 0; a < 3; ++a) {
         std::vector<double> values;
         for (const Pose& p : still)
@@ -238,15 +239,14 @@ Noise printNoise(const std::vector<Pose>& still, const std::vector<Pose>& moving
         for (const Picture& picture : displayPictures(moving, phase))
             ages.add(picture.seen - moving[picture.pose].time);
     std::printf(
-        "display: a pose is seen %.1f / %.1f / %.1f ms after its frame (min / median / "
-        "max)\n",
+        "display: poses seen %.1f / %.1f / %.1f ms after their frame (min / median / max)\n",
         ages.quantile(0) * 1e3, ages.quantile(0.5) * 1e3, ages.quantile(1) * 1e3);
     return noise;
 }
 
 void table(const std::vector<Pose>& still, const std::vector<Pose>& moving) {
     CrossTalk crossTalk = fitCrossTalk(moving);
-    printNoise(still, moving, crossTalk);
+    describe(still, moving, crossTalk);
     std::printf("%-28s  path RMS x, y, z, z own (cm)      still jitter x, y, z (cm)\n", "");
     for (bool display : {true, false})
         for (Way way : {Way::raw, Way::oneEuro, Way::filtered, Way::predicted}) {
@@ -263,7 +263,7 @@ void table(const std::vector<Pose>& still, const std::vector<Pose>& moving) {
 // the camera's own distance the distance's.
 void tune(const std::vector<Pose>& still, const std::vector<Pose>& moving) {
     CrossTalk crossTalk = fitCrossTalk(moving);
-    Noise raw = printNoise(still, moving, crossTalk);
+    RawJitter raw = describe(still, moving, crossTalk);
     std::printf("the filter with prediction; jitter as a share of the raw poses'\n");
     std::printf(
         "at rest  per speed   display: path x, y, z own (cm)  jitter x, y, z   "

@@ -25,8 +25,8 @@ block() {
         while IFS= read -r label; do
             printf '%-28s' "$label"
             for column in $(seq "$first" $((first + $# - 1))); do
-                grep -h -F "$label:" "$work"/run* | cut -d: -f2 | awk -v c="$column" '{ print $c }' |
-                    sort -g | awk '{ v[NR] = $1 }
+                grep -h -F "$label:" "$work"/run* | cut -d: -f2 |
+                    awk -v c="$column" '{ print $c }' | sort -g | awk '{ v[NR] = $1 }
                         END { printf "  %-27s", v[1] " / " v[int((NR + 1) / 2)] " / " v[NR] }'
             done
             echo
@@ -47,7 +47,7 @@ for run in $(seq "$runs"); do
 done
 
 grep -E '^(still|path)' "$work/run1"
-grep -h '^display: a pose' "$work"/run*
+grep -h '^display: poses' "$work"/run*
 echo
 echo "== $runs runs, each value min / median / max"
 block "moving path, RMS (cm)" 1 x y z "z, the camera's own"
