@@ -4,7 +4,8 @@
 //                                 the head (raw, today's One Euro smoothing, the motion
 //                                 filter alone, the filter with prediction) its RMS error on
 //                                 the moving path and its jitter from picture to picture on
-//                                 the still face
+//                                 the still face; the distance also against the camera's
+//                                 own, which errs with the head's place sideways
 //   filter-bench tune STILL PATH  the filter with prediction for other accelerations
 // The display's model: a picture every 1/60 s, at four phases against the camera's frames,
 // draws the newest pose ready by then, predicted to when it is seen: drawing and the swap
