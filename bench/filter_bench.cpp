@@ -1,0 +1,306 @@
+// Measures the head's motion filter and its prediction on the camera's own poses of the
+// tests' synthetic videos (tests/camera/face_video.cpp), followed in real time:
+//   filter-bench STILL PATH       the still face's raw noise; then for each way of drawing
+//                                 the head (raw, today's One Euro smoothing, the motion
+//                                 filter alone, the filter with prediction) its RMS error on
+//                                 the moving path and its jitter from picture to picture on
+//                                 the still face; the distance also against the camera's
+//                                 own, which errs with the head's place sideways
+//   filter-bench tune STILL PATH  the filter with prediction for other accelerations
+// The display's model: a picture every 1/60 s, at four phases against the camera's frames,
+// draws the newest pose ready by then, predicted to when it is seen: drawing and the swap
+// take 2 ms, then half a refresh until the scan-out reaches the middle of the screen. And a
+// picture per pose only, drawn as soon as its pose is ready.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "app/CameraTracker.h"
+#include "app/HeadTracker.h"
+#include "model/Durations.h"
+#include "model/MotionFilter.h"
+#include "model/OneEuroFilter.h"
+#include "tests/camera/SyntheticCamera.h"
+
+namespace {
+constexpr double refresh = 1.0 / 60.0;
+constexpr double seenAfter = 0.002 + refresh / 2;  // from the start of drawing
+
+// Times in seconds of the video: `time` when its frame was due (for a file, the frame's
+// exposure), `ready` when its pose had been made.
+struct Pose {
+    double time, ready;
+    HeadPose raw;
+};
+
+// Every pose the camera's pipeline makes of the video, played in real time.
+std::vector<Pose> follow(const char* video) {
+    CameraTracker camera(std::make_unique<VideoSource>(video), 60.0, 60.0);
+    std::vector<Pose> poses;
+    double start = 0.0;  // the video's clock starts as its first frame is read
+    for (;;) {
+        CameraStep step = camera.step([](const CameraPose&) {});
+        if (step.read != VideoSource::Read::frame) break;
+        const VideoFrame& frame = camera.lastFrame();
+        if (frame.number == 0) start = frame.readTime;
+        if (step.posed)
+            poses.push_back({static_cast<double>(frame.number) / SyntheticCamera::framesPerSecond,
+                             frame.readTime + step.processing - start, step.pose.pose});
+    }
+    return poses;
+}
+
+struct Picture {
+    std::size_t pose;  // the newest pose ready when drawn
+    double seen;
+};
+
+// A picture every refresh from `phase` refreshes into the video.
+std::vector<Picture> displayPictures(const std::vector<Pose>& poses, double phase) {
+    std::vector<Picture> pictures;
+    std::size_t ready = 0;
+    for (double drawn = phase * refresh; drawn < poses.back().ready + refresh; drawn += refresh) {
+        while (ready < poses.size() && poses[ready].ready <= drawn) ++ready;
+        if (ready > 0) pictures.push_back({ready - 1, drawn + seenAfter});
+    }
+    return pictures;
+}
+
+std::vector<Picture> picturePerPose(const std::vector<Pose>& poses) {
+    std::vector<Picture> pictures;
+    for (std::size_t i = 0; i < poses.size(); ++i)
+        pictures.push_back({i, poses[i].ready + seenAfter});
+    return pictures;
+}
+
+enum class Way { raw, oneEuro, filtered, predicted };
+const char* const wayNames[] = {"raw", "One Euro", "filter alone", "filter, predicted"};
+
+struct Tuning {
+    MotionNoise sideways = cameraSidewaysMotion, distance = cameraDistanceMotion;
+};
+
+// The head each picture shows.
+std::vector<HeadPose> drawn(const std::vector<Pose>& poses, const std::vector<Picture>& pictures,
+                            Way way, Tuning tuning) {
+    HeadPredictor predictor(tuning.sideways, tuning.distance);
+    // Today's smoothing, as the program runs it: at each pose's arrival.
+    OneEuroFilter x(cameraSideways.minCutoff, cameraSideways.beta),
+        y(cameraSideways.minCutoff, cameraSideways.beta),
+        z(cameraDistance.minCutoff, cameraDistance.beta);
+    HeadPose smoothed;
+    std::vector<HeadPose> heads;
+    std::size_t taken = 0;
+    for (const Picture& picture : pictures) {
+        for (; taken <= picture.pose; ++taken) {
+            const Pose& p = poses[taken];
+            predictor.add(p.raw, p.time);
+            smoothed = {x.filter(p.raw.x, p.ready), y.filter(p.raw.y, p.ready),
+                        z.filter(p.raw.z, p.ready)};
+        }
+        switch (way) {
+            case Way::raw:
+                heads.push_back(poses[picture.pose].raw);
+                break;
+            case Way::oneEuro:
+                heads.push_back(smoothed);
+                break;
+            case Way::filtered:
+                heads.push_back(predictor.position());
+                break;
+            case Way::predicted:
+                heads.push_back(predictor.predict(picture.seen));
+                break;
+        }
+    }
+    return heads;
+}
+
+// The path video's head `t` seconds into it: at rest for its first second.
+HeadPose truth(double t) {
+    return t < 1.0 ? HeadPose{} : SyntheticCamera::path(t - 1.0);
+}
+
+// The camera's distance errs with the head's place sideways (the fit to a generic face):
+// z measured - z true = base + perX x + perY y, fitted by least squares to the raw poses
+// on the path. No filter of the distance alone can take that out.
+struct CrossTalk {
+    double base, perX, perY;
+    double z(const HeadPose& head) const { return head.z + base + perX * head.x + perY * head.y; }
+};
+
+double determinant(const double m[3][3]) {
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+           m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+CrossTalk fitCrossTalk(const std::vector<Pose>& moving) {
+    double normal[3][3] = {}, right[3] = {};
+    for (const Pose& p : moving) {
+        if (p.time < 1.5) continue;
+        HeadPose head = truth(p.time);
+        double row[3] = {1.0, head.x, head.y};
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) normal[i][j] += row[i] * row[j];
+            right[i] += row[i] * (p.raw.z - head.z);
+        }
+    }
+    double solved[3];
+    for (int k = 0; k < 3; ++k) {  // Cramer's rule
+        double replaced[3][3];
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) replaced[i][j] = j == k ? right[i] : normal[i][j];
+        solved[k] = determinant(replaced) / determinant(normal);
+    }
+    return {solved[0], solved[1], solved[2]};
+}
+
+double HeadPose::*const axes[] = {&HeadPose::x, &HeadPose::y, &HeadPose::z};
+
+// RMS error on the moving path, x, y, z and z against the camera's own distance (the truth
+// with the cross-talk); jitter from picture to picture on the still face, x, y, z.
+struct Measures {
+    double path[4], jitter[3];
+};
+
+Measures measure(const std::vector<Pose>& still, const std::vector<Picture>& stillPictures,
+                 const std::vector<Pose>& moving, const std::vector<Picture>& movingPictures,
+                 Way way, Tuning tuning, CrossTalk crossTalk) {
+    Measures m{};
+    std::vector<HeadPose> onPath = drawn(moving, movingPictures, way, tuning);
+    int counted = 0;
+    for (std::size_t i = 0; i < onPath.size(); ++i) {
+        if (movingPictures[i].seen < 1.5) continue;  // centring and the filters' start
+        HeadPose head = truth(movingPictures[i].seen);
+        for (int a = 0; a < 3; ++a) m.path[a] += std::pow(onPath[i].*axes[a] - head.*axes[a], 2);
+        m.path[3] += std::pow(onPath[i].z - crossTalk.z(head), 2);
+        ++counted;
+    }
+    for (double& squares : m.path) squares = std::sqrt(squares / counted);
+    std::vector<HeadPose> held = drawn(still, stillPictures, way, tuning);
+    for (int a = 0; a < 3; ++a) {
+        std::vector<double> values;  // without the filters' first half second
+        for (std::size_t i = 0; i < held.size(); ++i)
+            if (stillPictures[i].seen >= stillPictures[0].seen + 0.5)
+                values.push_back(held[i].*axes[a]);
+        m.jitter[a] = frameToFrameJitter(values);
+    }
+    return m;
+}
+
+constexpr double phases[] = {0.0, 0.25, 0.5, 0.75};
+
+// At the display's pace: each measure the root mean square over the phases.
+Measures displayed(const std::vector<Pose>& still, const std::vector<Pose>& moving, Way way,
+                   Tuning tuning, CrossTalk crossTalk) {
+    Measures sum{};
+    for (double phase : phases) {
+        Measures m = measure(still, displayPictures(still, phase), moving,
+                             displayPictures(moving, phase), way, tuning, crossTalk);
+        for (int i = 0; i < 4; ++i) sum.path[i] += m.path[i] * m.path[i] / std::size(phases);
+        for (int a = 0; a < 3; ++a) sum.jitter[a] += m.jitter[a] * m.jitter[a] / std::size(phases);
+    }
+    for (double& value : sum.path) value = std::sqrt(value);
+    for (double& value : sum.jitter) value = std::sqrt(value);
+    return sum;
+}
+
+Measures perPose(const std::vector<Pose>& still, const std::vector<Pose>& moving, Way way,
+                 Tuning tuning, CrossTalk crossTalk) {
+    return measure(still, picturePerPose(still), moving, picturePerPose(moving), way, tuning,
+                   crossTalk);
+}
+
+// The raw poses' jitter from pose to pose on the still face, per axis.
+struct RawJitter {
+    double jitter[3];
+};
+
+// Tells what the poses are: the still face's raw noise (after its first half second), how
+// the distance errs with the place, and how old a pose is when the display shows it.
+RawJitter describe(const std::vector<Pose>& still, const std::vector<Pose>& moving,
+                   CrossTalk crossTalk) {
+    RawJitter noise{};
+    for (int a = 0; a < 3; ++a) {
+        std::vector<double> values;
+        for (const Pose& p : still)
+            if (p.time >= still[0].time + 0.5) values.push_back(p.raw.*axes[a]);
+        noise.jitter[a] = frameToFrameJitter(values);
+        std::printf("still face, raw %c: deviation %.4f cm, jitter from pose to pose %.4f cm\n",
+                    "xyz"[a], deviation(values), noise.jitter[a]);
+    }
+    std::printf("path, raw z - true z = %.3f + %.4f x + %.4f y (cm, least squares)\n",
+                crossTalk.base, crossTalk.perX, crossTalk.perY);
+    Durations ages;
+    for (double phase : phases)
+        for (const Picture& picture : displayPictures(moving, phase))
+            ages.add(picture.seen - moving[picture.pose].time);
+    std::printf(
+        "display: poses seen %.1f / %.1f / %.1f ms after their frame (min / median / max)\n",
+        ages.quantile(0) * 1e3, ages.quantile(0.5) * 1e3, ages.quantile(1) * 1e3);
+    return noise;
+}
+
+void table(const std::vector<Pose>& still, const std::vector<Pose>& moving) {
+    CrossTalk crossTalk = fitCrossTalk(moving);
+    describe(still, moving, crossTalk);
+    std::printf("%-28s  path RMS x, y, z, z own (cm)      still jitter x, y, z (cm)\n", "");
+    for (bool display : {true, false})
+        for (Way way : {Way::raw, Way::oneEuro, Way::filtered, Way::predicted}) {
+            Measures m = display ? displayed(still, moving, way, Tuning{}, crossTalk)
+                                 : perPose(still, moving, way, Tuning{}, crossTalk);
+            std::printf("%-8s %-19s: %7.4f %7.4f %7.4f %7.4f   %7.5f %7.5f %7.5f\n",
+                        display ? "display" : "per pose", wayNames[static_cast<int>(way)],
+                        m.path[0], m.path[1], m.path[2], m.path[3], m.jitter[0], m.jitter[1],
+                        m.jitter[2]);
+        }
+}
+
+// Both tunings take each candidate acceleration: x and y tell the sideways one, z against
+// the camera's own distance the distance's.
+void tune(const std::vector<Pose>& still, const std::vector<Pose>& moving) {
+    CrossTalk crossTalk = fitCrossTalk(moving);
+    RawJitter raw = describe(still, moving, crossTalk);
+    std::printf("the filter with prediction; jitter as a share of the raw poses'\n");
+    std::printf(
+        "at rest  per speed   display: path x, y, z own (cm)  jitter x, y, z   "
+        "per pose: jitter x, y, z\n");
+    for (double atRest : {0.05, 0.1, 0.2, 0.5, 1.0, 1.5, 2.0, 3.0})
+        for (double perSpeed : {0.0, 0.5, 0.75, 1.0, 1.5, 2.0, 3.0}) {
+            Tuning tuning;
+            tuning.sideways.acceleration = tuning.distance.acceleration = atRest;
+            tuning.sideways.accelerationPerSpeed = tuning.distance.accelerationPerSpeed = perSpeed;
+            Measures d = displayed(still, moving, Way::predicted, tuning, crossTalk);
+            Measures p = perPose(still, moving, Way::predicted, tuning, crossTalk);
+            std::printf(
+                "%5.2f    %5.2f      %6.3f %6.3f %6.3f              %4.2f %4.2f %4.2f   "
+                "          %4.2f %4.2f %4.2f\n",
+                atRest, perSpeed, d.path[0], d.path[1], d.path[3], d.jitter[0] / raw.jitter[0],
+                d.jitter[1] / raw.jitter[1], d.jitter[2] / raw.jitter[2],
+                p.jitter[0] / raw.jitter[0], p.jitter[1] / raw.jitter[1],
+                p.jitter[2] / raw.jitter[2]);
+        }
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool tuning = argc == 4 && std::strcmp(argv[1], "tune") == 0;
+    if (argc != 3 && !tuning) {
+        std::fputs("usage: filter-bench [tune] STILL-VIDEO PATH-VIDEO\n", stderr);
+        return 2;
+    }
+    std::vector<Pose> still = follow(argv[argc - 2]), moving = follow(argv[argc - 1]);
+    if (still.size() < 60 || moving.size() < 60) {
+        std::fputs("filter-bench: the face was not followed in the videos\n", stderr);
+        return 1;
+    }
+    if (tuning)
+        tune(still, moving);
+    else
+        table(still, moving);
+    return 0;
+}

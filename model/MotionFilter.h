@@ -1,0 +1,91 @@
+#pragma once
+
+#include "model/HeadPose.h"
+
+// How one axis of a head's place is measured and how the head moves on it, for the motion
+// filter. The head's velocity wanders by white-noise acceleration, whose strength (the
+// square root of its spectral density: how far the velocity wanders in a second, in cm/s
+// per √s) is `acceleration + accelerationPerSpeed × speed`: a still head stays still, and
+// a fast one, which will brake and turn, is followed closely.
+struct MotionNoise {
+    double measurement;           // cm, more than 0: a measured value's spread about the truth
+    double acceleration;          // cm/s per √s, at rest
+    double accelerationPerSpeed;  // per √s, for each cm/s of the head's speed
+};
+
+// The camera's poses, 30 a second: their noise measured on the still synthetic face, the
+// rest tuned on the moving one (docs/prediction.md). The distance, fitted to the face's
+// landmarks, is about 13 times noisier than the sideways place.
+constexpr MotionNoise cameraSidewaysMotion{0.012, 0.1, 1.0};  // x and y
+constexpr MotionNoise cameraDistanceMotion{0.12, 1.5, 0.5};   // z
+
+// One axis of a head's place, followed with its velocity by a Kalman filter whose state is
+// the place and the velocity. Values in cm, times in seconds: each value comes with the
+// time at which it was true (a camera frame's exposure), and the place is asked for at a
+// later time, when it will be seen.
+class MotionFilter {
+  public:
+    explicit MotionFilter(MotionNoise noise) : noise(noise) {}
+
+    // Takes a value true at `time`. Values beyond largestOffset (HeadPose.h) or not finite,
+    // times not finite and times not after the last one are passed over: no time has
+    // passed, or the value is older than what is known. The filter starts again from the
+    // value, its velocity unknown: at its first, after a gap either way longer than
+    // gapLimit, and at a jump.
+    void add(double value, double time);
+    // Whether `value` at `time` lies beyond jumpGate standard deviations of where the
+    // filter expects it (its own uncertainty and the measurement's): a new face rather
+    // than a movement. False while nothing is known.
+    bool jumps(double value, double time) const;
+    // The place at `time`, carried forward from the last value at most maxHorizon. The
+    // velocity v counts by how far it stands out from its own uncertainty σ, by 1 - 2σ²/v²:
+    // not at all within √2 σ of none. So an unknown velocity (at a new face) moves nothing,
+    // a still head, whose velocity is only noise, does not shake, and a clear movement is
+    // carried nearly whole; never faster than a head's fastest. 0 before any value.
+    double predict(double time) const;
+    // The place at the last value's time: the filter without prediction.
+    double position() const { return now.place; }
+    double velocity() const { return now.speed; }
+    double time() const { return lastTime; }  // the last value's
+    bool started() const { return running; }
+    void reset() { running = false; }
+
+    static constexpr double maxHorizon = 0.1;  // s: by then a head may have turned back
+    static constexpr double gapLimit = 0.5;    // s: a velocity that old is no longer known
+    static constexpr double jumpGate = 10.0;   // standard deviations
+    // cm/s: a head's velocity before it is measured is anything up to this.
+    static constexpr double fastestHead = 100.0;
+
+  private:
+    struct Estimate {
+        double place = 0.0, speed = 0.0;
+        double placeVariance = 0.0, covariance = 0.0, speedVariance = 0.0;
+    };
+    void start(double value, double time);
+    // The estimate carried `interval` seconds forward, the acceleration's noise added.
+    Estimate carried(double interval) const;
+
+    MotionNoise noise;
+    bool running = false;
+    double lastTime = 0.0;
+    Estimate now;  // at lastTime
+};
+
+// A head's place followed and predicted on all three axes; its angles are the newest
+// pose's. x and y share one tuning, z has its own. A jump on any axis is a new face and
+// starts all three again; a pose that checkPose() refuses is passed over.
+class HeadPredictor {
+  public:
+    HeadPredictor(MotionNoise sideways, MotionNoise distance)
+        : x(sideways), y(sideways), z(distance) {}
+
+    void add(const HeadPose& pose, double time);
+    HeadPose predict(double time) const;
+    HeadPose position() const;  // without prediction
+    bool started() const { return x.started(); }
+    void reset();
+
+  private:
+    MotionFilter x, y, z;
+    HeadPose newest;
+};
