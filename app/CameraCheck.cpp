@@ -34,26 +34,31 @@ void tellWhyNoPose(const FaceTrack& last, bool everPosed, const GreyImage& pictu
     }
     const char* what = last.faceFound ? "no pose" : "no face";
     if (last.outcome == Outcome::pictureTooSmall)
-        std::printf("no face: the pictures, %dx%d pixels, are too small to find one in (%dx%d at "
-                    "least)\n",
-                    picture.width, picture.height, smallestFace, smallestFace);
+        std::printf(
+            "no face: the pictures, %dx%d pixels, are too small to find one in (%dx%d at "
+            "least)\n",
+            picture.width, picture.height, smallestFace, smallestFace);
     else if (rate < lowestUsableRate)
         std::printf("%s: %.4g frames/s is too low a rate to follow a face (%.0f at least)\n", what,
                     rate, lowestUsableRate);
     else if (last.outcome == Outcome::frozen)
-        std::printf("no face: the picture around it stopped changing, as a frozen or damaged "
-                    "video's does\n");
+        std::printf(
+            "no face: the picture around it stopped changing, as a frozen or damaged "
+            "video's does\n");
     else if (last.outcome == Outcome::failed)
         std::printf("no pose: %s\n", last.error.c_str());
     else if (last.outcome == Outcome::notFitted)
-        std::printf("no pose: the face's landmarks fit no face turned as a head turns; is the "
-                    "camera's field of view right (--camera-fov, default 60)?\n");
+        std::printf(
+            "no pose: the face's landmarks fit no face turned as a head turns; is the "
+            "camera's field of view right (--camera-fov, default 60)?\n");
     else if (last.faceFound)
-        std::printf("no pose yet: the face has not held still long enough to take its neutral "
-                    "place\n");
+        std::printf(
+            "no pose yet: the face has not held still long enough to take its neutral "
+            "place\n");
     else
-        std::printf("no face in the last picture: sit in front of the camera, facing it, in good "
-                    "light\n");
+        std::printf(
+            "no face in the last picture: sit in front of the camera, facing it, in good "
+            "light\n");
 }
 }  // namespace
 

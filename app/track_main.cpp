@@ -288,8 +288,7 @@ int main(int argc, char** argv) {
         } catch (const std::runtime_error& e) {
             return cannotOpen(e.what());
         }
-        if (!options.checkPicture.empty())
-            return checkCamera(*video, *faces, options.checkPicture);
+        if (!options.checkPicture.empty()) return checkCamera(*video, *faces, options.checkPicture);
         camera = std::make_unique<CameraTracker>(std::move(video), std::move(faces),
                                                  options.cameraSettings);
     }

@@ -38,14 +38,8 @@ struct Pose {
 
 std::vector<Pose> follow(const char* path, Durations& following, Durations& whole,
                          Durations& landmarking) {
-    FaceTracker faces(60.0, 60.0);
-    faces.loadModels();
-    std::unique_ptr<VideoSource> video = openVideoSource(path, CameraSettings::keep);
     std::vector<Pose> poses;
-    VideoFrame frame;
-    while (video->readNewest(frame) == VideoSource::Read::frame) {
-        FaceTrack track = faces.track(frame);
-        faces.check(frame.picture);
+    followVideo(path, 60.0, [&](const VideoFrame& frame, const FaceTrack& track, double) {
         double processing = monotonicSeconds() - frame.device.readTime;
         if (track.wholeSearch)
             whole.add(processing);
@@ -55,7 +49,7 @@ std::vector<Pose> follow(const char* path, Durations& following, Durations& whol
         if (track.outcome == FaceTrack::Outcome::posed)
             poses.push_back({track.pose.readTime, frame.number / SyntheticCamera::framesPerSecond,
                              track.pose.pose});
-    }
+    });
     return poses;
 }
 

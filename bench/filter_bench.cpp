@@ -18,7 +18,6 @@
 #include <memory>
 #include <vector>
 
-#include "app/CameraTracker.h"
 #include "app/HeadTracker.h"
 #include "model/Durations.h"
 #include "model/MotionFilter.h"
@@ -37,19 +36,15 @@ struct Pose {
 };
 
 // Every pose the camera's pipeline makes of the video, played in real time.
-std::vector<Pose> follow(const char* video) {
-    CameraTracker camera(std::make_unique<VideoSource>(video), 60.0, 60.0);
+std::vector<Pose> follow(const char* path) {
     std::vector<Pose> poses;
     double start = 0.0;  // the video's clock starts as its first frame is read
-    for (;;) {
-        CameraStep step = camera.step([](const CameraPose&) {});
-        if (step.read != VideoSource::Read::frame) break;
-        const VideoFrame& frame = camera.lastFrame();
-        if (frame.number == 0) start = frame.readTime;
-        if (step.posed)
+    followVideo(path, 60.0, [&](const VideoFrame& frame, const FaceTrack& track, double made) {
+        if (frame.number == 0) start = frame.device.readTime;
+        if (track.outcome == FaceTrack::Outcome::posed)
             poses.push_back({static_cast<double>(frame.number) / SyntheticCamera::framesPerSecond,
-                             frame.readTime + step.processing - start, step.pose.pose});
-    }
+                             made - start, track.pose.pose});
+    });
     return poses;
 }
 

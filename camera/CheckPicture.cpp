@@ -27,8 +27,8 @@ bool writeCheckPicture(const std::string& path, const GreyImage& picture, const 
         for (const FacePoint& p : *shape)
             cv::circle(colour, cv::Point2d(p.x, p.y), 1, yellow, cv::FILLED, cv::LINE_AA);
         const FacePoint left = eyeCentre(*shape, 0), right = eyeCentre(*shape, 1);
-        cv::drawMarker(colour, cv::Point2d((left.x + right.x) / 2, (left.y + right.y) / 2),
-                       yellow, cv::MARKER_CROSS, 12, 2);
+        cv::drawMarker(colour, cv::Point2d((left.x + right.x) / 2, (left.y + right.y) / 2), yellow,
+                       cv::MARKER_CROSS, 12, 2);
     }
     // The caption on a dark band along the top, scaled to the picture's width.
     double scale = std::max(0.3, picture.width / 1400.0);

@@ -166,8 +166,7 @@ std::array<FacePoint, 2> EyeRefiner::centres(const GreyImage& grey, const FaceSh
                 refined.eye[e] = matched.eye[e] + view.apply(reference->shift[e]);
                 centres.eye[e] += matchWeight * (refined.eye[e] - landmarks.eye[e]);
             }
-            if (view.scale > largestScaleChange ||
-                view.scale < 1 / largestScaleChange ||
+            if (view.scale > largestScaleChange || view.scale < 1 / largestScaleChange ||
                 std::fabs(view.turn) > largestRollChange)
                 reference = std::make_unique<Reference>(picture, refined);
         }

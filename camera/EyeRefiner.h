@@ -3,8 +3,8 @@
 #include <array>
 #include <memory>
 
-#include "platform/GreyImage.h"
 #include "model/FaceGeometry.h"
+#include "platform/GreyImage.h"
 
 // Places each eye's centre in a picture to a fraction of a pixel. Behind the rims of
 // glasses the landmarks' eye points jump by a pixel or two from picture to picture, and

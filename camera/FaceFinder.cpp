@@ -48,7 +48,7 @@ struct FaceFinder::State {
     cv::CascadeClassifier detector;
     bool following = false;
     bool wholeSearch = false;
-    bool seenBefore = false;  // a face was followed once: the whole search prefers its place
+    bool seenBefore = false;        // a face was followed once: the whole search prefers its place
     int sinceSearch = searchEvery;  // pictures since the whole picture was last searched
     int sinceLost = lostLately;     // pictures since a trusted face was lost
     FaceBox last;
@@ -115,10 +115,10 @@ struct FaceFinder::State {
             if (i == 0 || matches[i].score > matches[best].score) best = i;
         }
         score = matches[best].score;
-        double sizeOffset = best > 0 && best < 2 * matchSizes
-                                ? peakOffset(matches[best - 1].score, matches[best].score,
-                                             matches[best + 1].score)
-                                : 0;
+        double sizeOffset =
+            best > 0 && best < 2 * matchSizes
+                ? peakOffset(matches[best - 1].score, matches[best].score, matches[best + 1].score)
+                : 0;
         // A shift in the sample is one of size / templateWidth pixels in the picture.
         double perPixel = last.size * (1 + matchSizeStep * (best - matchSizes)) / templateWidth;
         return {last.x + matches[best].offset.x * perPixel,
@@ -185,7 +185,7 @@ bool FaceFinder::find(const GreyImage& grey, FaceBox& face) {
     s.detections = s.sinceLost < lostLately ? trustAfter : 1;
     s.sinceLost = lostLately;
     s.sinceSearch = searchEvery;  // once it is lost, searched for again at once
-    return false;  // a face once it is matched in the next picture too
+    return false;                 // a face once it is matched in the next picture too
 }
 
 void FaceFinder::confirm(const GreyImage& grey) {
@@ -198,8 +198,7 @@ void FaceFinder::confirm(const GreyImage& grey) {
         // turned faces); lost by the match too, it has moved away: searched for at once.
         bool trusted = s.detections >= trustAfter;
         s.detections = trusted ? s.detections : 0;
-        if (!trusted || !(s.lastScore >= weakestMatch) || ++s.unconfirmed >= giveUpAfter)
-            s.lose();
+        if (!trusted || !(s.lastScore >= weakestMatch) || ++s.unconfirmed >= giveUpAfter) s.lose();
         return;
     }
     s.unconfirmed = 0;

@@ -96,9 +96,9 @@ class ModelReader {
         std::int64_t mantissa = signedInteger(what);
         std::int64_t exponent = signedInteger(what);
         if (exponent < -32768 || exponent > 32767) outOfRange(what);
-        float value = exponent >= 32000 ? std::numeric_limits<float>::quiet_NaN()
-                                        : std::ldexp(static_cast<float>(mantissa),
-                                                     static_cast<int>(exponent));
+        float value = exponent >= 32000
+                          ? std::numeric_limits<float>::quiet_NaN()
+                          : std::ldexp(static_cast<float>(mantissa), static_cast<int>(exponent));
         if (!std::isfinite(value))
             damaged(std::string(what) + " holds a value that is not a finite number");
         return value;
@@ -123,8 +123,7 @@ class ModelReader {
     }
     std::uint64_t magnitude(int bytes, const char* what) {
         std::uint64_t value = 0;
-        for (int i = 0; i < bytes; ++i)
-            value |= static_cast<std::uint64_t>(byte(what)) << (8 * i);
+        for (int i = 0; i < bytes; ++i) value |= static_cast<std::uint64_t>(byte(what)) << (8 * i);
         return value;
     }
     bool refill() {
@@ -167,10 +166,10 @@ struct Offset {
     float x, y;
 };
 struct Stage {
-    std::vector<Split> splits;            // splitsPerTree for each tree
-    std::vector<float> leaves;            // leavesPerTree shape steps for each tree
-    std::vector<std::uint32_t> anchors;   // the pixels it samples: near which landmark,
-    std::vector<Offset> deltas;           // and how far from it
+    std::vector<Split> splits;           // splitsPerTree for each tree
+    std::vector<float> leaves;           // leavesPerTree shape steps for each tree
+    std::vector<std::uint32_t> anchors;  // the pixels it samples: near which landmark,
+    std::vector<Offset> deltas;          // and how far from it
 };
 
 struct FaceLandmarks::Model {
@@ -261,9 +260,9 @@ void FaceLandmarks::load(const std::string& path) {
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        throw std::runtime_error(named + " cannot be read: " +
-                                 (S_ISDIR(info.st_mode) ? "a folder, not a file"
-                                                        : "not a regular file"));
+        throw std::runtime_error(
+            named + " cannot be read: " +
+            (S_ISDIR(info.st_mode) ? "a folder, not a file" : "not a regular file"));
     }
     auto loaded = std::make_unique<Model>();
     auto reader = std::make_unique<ModelReader>(fd, static_cast<std::uint64_t>(info.st_size));

@@ -98,8 +98,8 @@ PictureFile readFile(const std::string& path, std::vector<unsigned char>& bytes)
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? PictureFile::missing : PictureFile::unreadable;
     struct stat info {};
-    bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                info.st_size <= largestPictureFile;
+    bool read =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= largestPictureFile;
     if (read) {
         bytes.resize(static_cast<std::size_t>(info.st_size));
         std::size_t got = 0;
@@ -130,13 +130,13 @@ cv::Mat greyFromPng(const std::vector<unsigned char>& bytes) {
     return grey;
 }
 
-bool startsWith(const std::vector<unsigned char>& bytes, std::initializer_list<unsigned char> head) {
+bool startsWith(const std::vector<unsigned char>& bytes,
+                std::initializer_list<unsigned char> head) {
     return bytes.size() >= head.size() && std::equal(head.begin(), head.end(), bytes.begin());
 }
 }  // namespace
 
-FileSource::FileSource(const std::string& path)
-    : VideoSource(path), rate(sequenceFramesPerSecond) {
+FileSource::FileSource(const std::string& path) : VideoSource(path), rate(sequenceFramesPerSecond) {
     // The library's own messages would only repeat ours, less clearly.
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     ::setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);  // quiet: read when the first video opens
@@ -200,9 +200,8 @@ bool FileSource::readPicture(long number) {
         picture = greyFromPng(bytes);
     } else if (startsWith(bytes, {0xff, 0xd8})) {
         GreyImage grey;
-        picture = decoder.greyFromJpeg(bytes.data(), bytes.size(), 0, 0, grey)
-                      ? matOf(grey).clone()
-                      : cv::Mat();
+        picture = decoder.greyFromJpeg(bytes.data(), bytes.size(), 0, 0, grey) ? matOf(grey).clone()
+                                                                               : cv::Mat();
     } else {
         picture = cv::imdecode(bytes, cv::IMREAD_UNCHANGED);
     }

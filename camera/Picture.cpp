@@ -34,10 +34,12 @@ Match bestMatch(const cv::Mat& window, const cv::Mat& patch) {
     cv::Point at;
     cv::minMaxLoc(map, nullptr, &match.score, nullptr, &at);
     auto score = [&](int x, int y) { return static_cast<double>(map.at<float>(y, x)); };
-    const bool inX = at.x > 0 && at.x < map.cols - 1, inY = at.y > 0 && at.y < map.rows - 1;
+    const bool inX = at.x > 0 && at.x<map.cols - 1, inY = at.y> 0 && at.y < map.rows - 1;
     match.onEdge = !inX || !inY;
     match.offset = {at.x - (map.cols - 1) / 2.0, at.y - (map.rows - 1) / 2.0};
-    if (inX) match.offset.x += peakOffset(score(at.x - 1, at.y), match.score, score(at.x + 1, at.y));
-    if (inY) match.offset.y += peakOffset(score(at.x, at.y - 1), match.score, score(at.x, at.y + 1));
+    if (inX)
+        match.offset.x += peakOffset(score(at.x - 1, at.y), match.score, score(at.x + 1, at.y));
+    if (inY)
+        match.offset.y += peakOffset(score(at.x, at.y - 1), match.score, score(at.x, at.y + 1));
     return match;
 }

@@ -24,8 +24,8 @@ double peakOffset(double a, double b, double c);
 // The best place of `patch` in `window` (normalised cross-correlation), refined between
 // pixels, in the window's pixels from the place where the patch lies at its centre.
 struct Match {
-    double score = 0;      // NaN for a flat window or patch
+    double score = 0;  // NaN for a flat window or patch
     cv::Point2d offset;
-    bool onEdge = false;   // at the search's edge: the true peak may lie beyond
+    bool onEdge = false;  // at the search's edge: the true peak may lie beyond
 };
 Match bestMatch(const cv::Mat& window, const cv::Mat& patch);

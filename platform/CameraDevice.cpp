@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -201,8 +201,8 @@ Probe probe(int fd) {
     }
     std::uint32_t can = capabilities(p.capability);
     if (!(can & V4L2_CAP_VIDEO_CAPTURE) || !(can & V4L2_CAP_STREAMING)) {
-        p.problem = can & V4L2_CAP_META_CAPTURE ? CameraProblem::metadataNode
-                                                : CameraProblem::notACamera;
+        p.problem =
+            can & V4L2_CAP_META_CAPTURE ? CameraProblem::metadataNode : CameraProblem::notACamera;
         return p;
     }
     std::vector<Mode> modes;
@@ -354,8 +354,7 @@ CameraDevice::CameraDevice(const std::string& path, CameraSettings settings)
     s.mapBuffers();
     GreyImage first;
     DeviceFrame ignored;
-    if (!s.read(first, ignored, firstFrameWait))
-        throw CameraDeviceError(CameraProblem::noPictures);
+    if (!s.read(first, ignored, firstFrameWait)) throw CameraDeviceError(CameraProblem::noPictures);
     // Counted from the frames read for the program: before them the ring fills and the
     // device drops frames while the program starts, and a first frame may carry an old
     // number (v4l2loopback numbers its writer's frames from the writer's start).
@@ -523,7 +522,8 @@ std::vector<CameraDevice::Node> CameraDevice::list() {
         unsigned long number = 0;
         const char* end = name.c_str() + name.size();
         auto [parsed, problem] = std::from_chars(name.c_str() + 5, end, number);
-        if (parsed == end && problem == std::errc()) found.emplace_back(number, entry.path().string());
+        if (parsed == end && problem == std::errc())
+            found.emplace_back(number, entry.path().string());
     }
     std::sort(found.begin(), found.end());
     std::vector<Node> nodes;

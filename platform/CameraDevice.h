@@ -34,7 +34,7 @@ enum class CameraSettings {
 
 // Why a device cannot be used.
 enum class CameraProblem {
-    noSuchDevice,      // nothing there, or it went away
+    noSuchDevice,  // nothing there, or it went away
     permissionDenied,
     busy,              // another program uses it
     notACamera,        // it delivers no pictures
@@ -88,11 +88,11 @@ class CameraDevice {
     // A /dev/video* node as --list-cameras tells it.
     struct Node {
         std::string path, card;
-        bool opened = false;  // false: `problem` says why it cannot be opened
+        bool opened = false;                   // false: `problem` says why it cannot be opened
         std::optional<CameraProblem> problem;  // why it delivers no pictures
         int error = 0;                         // errno, for CameraProblem::systemError
-        std::string mode;       // its best mode near 640x480, as format() says it
-        bool infrared = false;  // grey pictures only: an infrared camera
+        std::string mode;                      // its best mode near 640x480, as format() says it
+        bool infrared = false;                 // grey pictures only: an infrared camera
     };
     // Every /dev/video* node in the order of its number; names whose number does not
     // parse are no camera's.

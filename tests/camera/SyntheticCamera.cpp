@@ -6,7 +6,10 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
+#include <memory>
 #include <stdexcept>
+
+#include "platform/Date.h"
 
 #ifndef FISHTANK_TEST_DATA
 #error "FISHTANK_TEST_DATA names the folder of the face pictures"
@@ -257,4 +260,17 @@ double frameToFrameJitter(const std::vector<double>& values) {
     std::vector<double> changes;
     for (std::size_t i = 1; i < values.size(); ++i) changes.push_back(values[i] - values[i - 1]);
     return deviation(changes) / std::sqrt(2.0);
+}
+
+void followVideo(const std::string& path, double distance, const EachFrame& each) {
+    FaceTracker faces(60.0, distance);
+    faces.loadModels();
+    std::unique_ptr<VideoSource> video = openVideoSource(path, CameraSettings::keep);
+    VideoFrame frame;
+    while (video->readNewest(frame) == VideoSource::Read::frame) {
+        FaceTrack track = faces.track(frame);
+        double made = monotonicSeconds();
+        faces.check(frame.picture);
+        each(frame, track, made);
+    }
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "camera/FaceTracker.h"
+#include "model/HeadPose.h"
 #include "platform/GreyImage.h"
 #include "model/HeadPose.h"
 
@@ -85,3 +87,10 @@ double deviation(const std::vector<double>& values);
 // the square root of 2 (for noise that is new every frame, its deviation). Slow drift, of
 // the light for one, is no jitter: no smoothing that follows a head could remove it.
 double frameToFrameJitter(const std::vector<double>& values);
+
+// Follows the video at `path` through the program's own face pipeline, as its capture
+// thread does, with the neutral distance `distance` (0: measured): `each` has every frame
+// read, what it came to and when (monotonic seconds) its pose was made, once the face has
+// been checked.
+using EachFrame = std::function<void(const VideoFrame&, const FaceTrack&, double made)>;
+void followVideo(const std::string& path, double distance, const EachFrame& each);

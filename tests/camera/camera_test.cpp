@@ -34,21 +34,6 @@ struct TestVideo {
     std::string name;
 };
 
-// Follows the video at `path` as the program does, calling `each` with every frame read
-// (its time in the video) and what it came to.
-void followVideo(const std::string& path,
-                 const std::function<void(double, const FaceTrack&)>& each) {
-    FaceTracker faces(60.0, 0.0);
-    faces.loadModels();
-    std::unique_ptr<VideoSource> video = openVideoSource(path, CameraSettings::keep);
-    VideoFrame frame;
-    while (video->readNewest(frame) == VideoSource::Read::frame) {
-        FaceTrack track = faces.track(frame);
-        faces.check(frame.picture);
-        each(frame.number / SyntheticCamera::framesPerSecond, track);
-    }
-}
-
 struct Followed {
     std::vector<double> times;  // seconds, when each posed frame was read
     std::vector<HeadPose> raw, truth;
@@ -64,7 +49,8 @@ Followed follow(double seconds, const Heads& headsAt, double from, unsigned seed
     EXPECT_TRUE(SyntheticCamera::writeVideo(video.name, 640, 480, seconds, headsAt, seed));
     const HeadPose start = headsAt(0)[0].place;
     Followed followed;
-    followVideo(video.name, [&](double t, const FaceTrack& track) {
+    followVideo(video.name, 0.0, [&](const VideoFrame& frame, const FaceTrack& track, double) {
+        const double t = frame.number / SyntheticCamera::framesPerSecond;
         ++followed.frames;
         if (track.outcome != FaceTrack::Outcome::posed || t < from) return;
         HeadPose truth = headsAt(t)[0].place;
@@ -79,7 +65,9 @@ Followed follow(double seconds, const Heads& headsAt, double from, unsigned seed
 
 // One head of `face`, at the neutral place offset by `offsetAt(t)`.
 Heads one(TestFace face, const std::function<HeadPose(double)>& offsetAt) {
-    return [=](double t) { return std::vector<DrawnHead>{{SyntheticCamera::at(offsetAt(t)), face}}; };
+    return [=](double t) {
+        return std::vector<DrawnHead>{{SyntheticCamera::at(offsetAt(t)), face}};
+    };
 }
 HeadPose stillHead(double) {
     return {};
@@ -144,7 +132,8 @@ TEST(Camera, AMovingHeadIsFollowedWithinMillimetresOnEveryFace) {
         for (int a = 0; a < 3; ++a) {
             double error = rootMeanSquare(moving.raw, moving.truth, axes[a]);
             report(name + ": path RMS cm " + "xyz"[a], error);
-            EXPECT_LE(error, largest[a]) << name << " " << "xyz"[a];
+            EXPECT_LE(error, largest[a]) << name << " "
+                                         << "xyz"[a];
         }
         // The faces are drawn with their eyes as far apart as the generic face's: the
         // distance is measured, not assumed, within 2.5 % at 60 cm.
@@ -192,7 +181,8 @@ TEST(Camera, TurnsKeepTheDistanceAndGiveTheAngles) {
         double HeadPose::*const angles[] = {&HeadPose::yaw, &HeadPose::pitch, &HeadPose::roll};
         double facing[3] = {};
         int facingCount = 0;
-        for (std::size_t i = 0; i < turns.raw.size() && turns.times[i] - turns.times[0] < 0.6; ++i) {
+        for (std::size_t i = 0; i < turns.raw.size() && turns.times[i] - turns.times[0] < 0.6;
+             ++i) {
             for (int a = 0; a < 3; ++a) facing[a] += turns.raw[i].*angles[a];
             ++facingCount;
         }
@@ -230,11 +220,13 @@ TEST(Camera, TheFollowedFaceAloneGivesPosesAndNoneStraysAtTheEdge) {
         ASSERT_LT(std::hypot(crowd.raw[i].x, crowd.raw[i].y, crowd.raw[i].z), 1.0) << i;
 
     // Out to the right by 45 cm and back: half the picture is 35 cm across at 60 cm.
-    Followed edge = follow(
-        6.0,
-        one(TestFace::astronaut,
-            [](double t) { return HeadPose{45 * std::pow(std::sin(std::numbers::pi * t / 6), 2), 0, 0}; }),
-        0.0);
+    Followed edge =
+        follow(6.0,
+               one(TestFace::astronaut,
+                   [](double t) {
+                       return HeadPose{45 * std::pow(std::sin(std::numbers::pi * t / 6), 2), 0, 0};
+                   }),
+               0.0);
     bool back = false;
     for (std::size_t i = 0; i < edge.raw.size(); ++i) {
         for (int a = 0; a < 3; ++a)
@@ -251,11 +243,13 @@ TEST(Camera, TheFollowedFaceAloneGivesPosesAndNoneStraysAtTheEdge) {
 TEST(Camera, AFaceComingIntoViewOrJumpingIsFollowedSoon) {
     TestVideo arriving;
     ASSERT_TRUE(SyntheticCamera::writeVideo(arriving.name, 640, 480, 3.0, [](double t) {
-        return t < 1.5 ? std::vector<DrawnHead>{} : std::vector<DrawnHead>{{SyntheticCamera::neutral()}};
+        return t < 1.5 ? std::vector<DrawnHead>{}
+                       : std::vector<DrawnHead>{{SyntheticCamera::neutral()}};
     }));
     double foundAt = -1;
     int searches = 0;
-    followVideo(arriving.name, [&](double t, const FaceTrack& track) {
+    followVideo(arriving.name, 0.0, [&](const VideoFrame& frame, const FaceTrack& track, double) {
+        const double t = frame.number / SyntheticCamera::framesPerSecond;
         if (t < 1.5) searches += track.wholeSearch;
         if (track.faceFound && foundAt < 0) foundAt = t;
     });
@@ -264,10 +258,11 @@ TEST(Camera, AFaceComingIntoViewOrJumpingIsFollowedSoon) {
     EXPECT_LE(foundAt, 2.0);
 
     TestVideo jumping;
-    ASSERT_TRUE(SyntheticCamera::writeVideo(jumping.name, 640, 480, 3.0,
-                                            [](double t) { return HeadPose{t < 1.5 ? -15.0 : 15.0}; }));
+    ASSERT_TRUE(SyntheticCamera::writeVideo(
+        jumping.name, 640, 480, 3.0, [](double t) { return HeadPose{t < 1.5 ? -15.0 : 15.0}; }));
     double followedAgain = -1;
-    followVideo(jumping.name, [&](double t, const FaceTrack& track) {
+    followVideo(jumping.name, 0.0, [&](const VideoFrame& frame, const FaceTrack& track, double) {
+        const double t = frame.number / SyntheticCamera::framesPerSecond;
         if (t >= 1.5 && followedAgain < 0 && track.outcome == FaceTrack::Outcome::posed &&
             track.pose.pose.x > 25)
             followedAgain = t;
@@ -286,7 +281,8 @@ TEST(Camera, AStillFaceInACompressedVideoIsFollowedInEveryFrameAndAFrozenOneIsTo
         [](double) { return std::vector<DrawnHead>{{SyntheticCamera::neutral()}}; }, 1,
         cv::VideoWriter::fourcc('H', '2', '6', '4')));
     int withFace = 0, posed = 0;
-    followVideo(compressed.name, [&](double t, const FaceTrack& track) {
+    followVideo(compressed.name, 0.0, [&](const VideoFrame& frame, const FaceTrack& track, double) {
+        const double t = frame.number / SyntheticCamera::framesPerSecond;
         if (t < 1.0) return;  // found and centred by then
         withFace += track.faceFound || track.outcome == FaceTrack::Outcome::frozen;
         posed += track.outcome == FaceTrack::Outcome::posed;
@@ -298,7 +294,8 @@ TEST(Camera, AStillFaceInACompressedVideoIsFollowedInEveryFrameAndAFrozenOneIsTo
     TestVideo frozen;
     {
         SyntheticCamera camera(640, 480, 60.0);
-        cv::VideoWriter video(frozen.name, cv::CAP_FFMPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'),
+        cv::VideoWriter video(frozen.name, cv::CAP_FFMPEG,
+                              cv::VideoWriter::fourcc('M', 'J', 'P', 'G'),
                               SyntheticCamera::framesPerSecond, {640, 480}, false);
         cv::Mat still = camera.picture(SyntheticCamera::neutral(), 1.0);
         for (int k = 0; k < 90; ++k)
@@ -306,7 +303,8 @@ TEST(Camera, AStillFaceInACompressedVideoIsFollowedInEveryFrameAndAFrozenOneIsTo
     }
     double frozenAt = -1;
     bool posedAfter = false;
-    followVideo(frozen.name, [&](double t, const FaceTrack& track) {
+    followVideo(frozen.name, 0.0, [&](const VideoFrame& frame, const FaceTrack& track, double) {
+        const double t = frame.number / SyntheticCamera::framesPerSecond;
         if (frozenAt < 0 && track.outcome == FaceTrack::Outcome::frozen) frozenAt = t;
         posedAfter = posedAfter || (frozenAt >= 0 && track.outcome == FaceTrack::Outcome::posed);
     });

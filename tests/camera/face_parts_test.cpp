@@ -35,7 +35,8 @@ Seen seenAt(cv::Vec3d place, double yaw, double pitch, double roll) {
     const double f = camera.focalLength();
     auto project = [&](cv::Vec3d p) {
         cv::Vec3d q = turn * p + place;
-        return FacePoint{f * q[0] / q[2] + camera.width / 2.0, f * q[1] / q[2] + camera.height / 2.0};
+        return FacePoint{f * q[0] / q[2] + camera.width / 2.0,
+                         f * q[1] / q[2] + camera.height / 2.0};
     };
     Seen seen;
     cv::Vec3d centres[2];
@@ -112,8 +113,8 @@ TEST(EyeRefiner, JitteringEyeLandmarksGiveWayToTheMatchAndSteadyOnesStayAsTheyAr
             if (i < learned) continue;
             given.push_back(eyeCentre(shape, 0).x - truth.x);
             refined.push_back(centre.x - truth.x);
-            change.push_back(std::hypot(centre.x - eyeCentre(shape, 0).x,
-                                        centre.y - eyeCentre(shape, 0).y));
+            change.push_back(
+                std::hypot(centre.x - eyeCentre(shape, 0).x, centre.y - eyeCentre(shape, 0).y));
         }
         if (jitter == 0) {
             double largest = *std::max_element(change.begin(), change.end());
