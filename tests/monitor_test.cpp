@@ -3,9 +3,10 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include "WindowPixel.h"
 #include "platform/Monitor.h"
 #include "platform/Window.h"
-#include "view/ScreenGeometry.h"
+#include "view/HeadTrackedView.h"
 
 namespace {
 // Xvfb's RandR output reports no physical size (0 x 0 mm; its -dpi sets only the core
@@ -35,19 +36,13 @@ TEST(Monitor, XvfbsScreenReportsNoSizeAndTheCheckSaysSo) {
     EXPECT_EQ(monitorAt(-5000, 5000)->width, 1024);
 }
 
-class PlaceCounter : public OpenGLView {
-  public:
-    void windowPlaceChanged() override { ++changes; }
-    int changes = 0;
-};
-
-TEST(Monitor, AWindowKnowsItsPlaceAndTellsItsViewWhenItMoves) {
+TEST(Monitor, AWindowKnowsItsPlaceAndAMoveShowsTheTrueScalePictureAtOnce) {
     ASSERT_TRUE(primaryMonitor().has_value()) << "needs a display";
     Window window("place", 320, 240);
     GLFWwindow* handle = glfwGetCurrentContext();  // the window's, made current as it opened
-    auto counter = std::make_unique<PlaceCounter>();
-    PlaceCounter* view = counter.get();
-    window.setContentView(std::move(counter));
+    auto view = std::make_unique<HeadTrackedView>();
+    view->setTrueScale(TrueScale{{30.72, 23.04}});
+    window.setContentView(std::move(view));
     window.makeKeyAndOrderFront(nullptr);
     glfwSetWindowPos(handle, 600, 500);
     // Without a window manager the server moves it at once; its notice comes as an event.
@@ -58,7 +53,8 @@ TEST(Monitor, AWindowKnowsItsPlaceAndTellsItsViewWhenItMoves) {
     EXPECT_EQ(place.origin.y, 500.0f);
     EXPECT_EQ(place.size.width, 320.0f);
     EXPECT_EQ(place.size.height, 240.0f);
-    EXPECT_GE(view->changes, 1);
+    // Shown without any tick: the mouth spans the window's height, its left side 40 pixels in.
+    EXPECT_EQ(shownPixel(handle, 40, 120), 0xff00ffu);  // magenta, the mouth's colour
     ASSERT_TRUE(window.monitor().has_value());
     EXPECT_EQ(window.monitor()->name, "screen");
     // On a 1024x768 screen 30.72 cm wide (0.03 cm a pixel), it lies right of and below the
