@@ -35,6 +35,8 @@ class OpenGLView {
     virtual void keyDown(const Event& /*event*/) {}
     virtual void keyUp(const Event& /*event*/) {}
     virtual void mouseDown(const Event& /*event*/) {}
+    // The window moved on the screen or changed size.
+    virtual void windowPlaceChanged() {}
     virtual bool acceptsFirstResponder() { return false; }
     virtual bool becomeFirstResponder() { return true; }
     virtual bool resignFirstResponder() { return true; }

@@ -31,9 +31,11 @@ Window::Window(const std::string& title, int width, int height)
     glfwSetMouseButtonCallback(handle, onMouseButton);
     glfwSetWindowRefreshCallback(handle, onRefresh);
     glfwSetFramebufferSizeCallback(handle, onFramebufferSize);
+    glfwSetWindowPosCallback(handle, onPosition);
     glfwSetWindowCloseCallback(handle, onClose);
     context.makeCurrentContext();
     glfwSwapInterval(0);  // the tick timer sets the pace, not the display
+    updatePlace();
 }
 
 Window::~Window() {
@@ -132,7 +134,13 @@ void Window::onRefresh(GLFWwindow* handle) {
 }
 
 void Window::onFramebufferSize(GLFWwindow* handle, int, int) {
-    of(handle).updateFrameSize();
+    Window& window = of(handle);
+    window.updateFrameSize();
+    window.updatePlace();
+}
+
+void Window::onPosition(GLFWwindow* handle, int, int) {
+    of(handle).updatePlace();
 }
 
 void Window::onClose(GLFWwindow* handle) {
@@ -147,4 +155,14 @@ void Window::updateFrameSize() {
     int width = 0, height = 0;
     glfwGetFramebufferSize(handle, &width, &height);
     if (content) content->setFrameSize({static_cast<float>(width), static_cast<float>(height)});
+}
+
+void Window::updatePlace() {
+    int x = 0, y = 0, width = 0, height = 0;
+    glfwGetWindowPos(handle, &x, &y);
+    glfwGetWindowSize(handle, &width, &height);
+    place = {{static_cast<float>(x), static_cast<float>(y)},
+             {static_cast<float>(width), static_cast<float>(height)}};
+    onMonitor = monitorAt(x + width / 2.0, y + height / 2.0);
+    if (content) content->windowPlaceChanged();
 }

@@ -2,15 +2,17 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "platform/Monitor.h"
 #include "platform/OpenGLView.h"
 
 struct GLFWwindow;
 
 // A top-level window with an OpenGL context (double-buffered, compatibility profile) and
-// one content view. Key events go to the first responder, clicks, redraws and resizes to
-// the content view. The quit action runs on the close button and on Ctrl+Q.
+// one content view. Key events go to the first responder, clicks, redraws, resizes and moves
+// to the content view. The quit action runs on the close button and on Ctrl+Q.
 class Window {
   public:
     // Throws std::runtime_error when no window or context can be made.
@@ -28,6 +30,14 @@ class Window {
     void setFullScreen(bool fullScreen);
     bool isFullScreen() const { return fullScreen; }
 
+    // The content area's place in the virtual screen, in the window system's screen
+    // coordinates (origin its top-left corner, y down), as the monitors' places and modes
+    // are. On X11 these are the framebuffer's pixels; where a scale factor parts the two,
+    // the view still fills its whole framebuffer, so only the number of pixels drawn changes.
+    Rect contentRect() const { return place; }
+    // The monitor holding the content area's centre, or the primary one when none does.
+    const std::optional<Monitor>& monitor() const { return onMonitor; }
+
   private:
     class Context : public OpenGLContext {
       public:
@@ -44,9 +54,11 @@ class Window {
     static void onMouseButton(GLFWwindow* handle, int button, int action, int mods);
     static void onRefresh(GLFWwindow* handle);
     static void onFramebufferSize(GLFWwindow* handle, int width, int height);
+    static void onPosition(GLFWwindow* handle, int x, int y);
     static void onClose(GLFWwindow* handle);
     void quit();
     void updateFrameSize();
+    void updatePlace();
 
     GLFWwindow* handle;
     Context context;
@@ -57,4 +69,8 @@ class Window {
     bool shown = false;
     bool fullScreen = false;
     int windowed[4] = {};  // x, y, width, height before going full screen
+    // Looked up as the window moves or changes size, not for every frame: each look-up of
+    // the monitors asks the X server several times.
+    Rect place;
+    std::optional<Monitor> onMonitor;
 };

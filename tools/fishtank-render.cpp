@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <exception>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,13 @@
 #include "platform/Application.h"
 #include "platform/Headless.h"
 #include "tools/ImageFile.h"
-#include "view/OpGlView.h"
+#include "view/HeadTrackedView.h"
 
 namespace {
 const char usage[] =
     "usage: fishtank-render [--head X,Y,Z] [--size WxH] [-o FILE]\n"
+    "       fishtank-render --screen WxH --eye X,Y,Z [--size WxH]\n"
+    "                       [--stereo anaglyph [--ipd CM]] [-o FILE]\n"
     "       fishtank-render --animate orbit|TRACE [--fps N] [--seconds S]\n"
     "                       [--size WxH] [-o FILE]\n"
     "       fishtank-render --help | --version\n"
@@ -32,6 +35,16 @@ const char usage[] =
     "  drawn at the nearest bound, with a warning; hexadecimal, inf and nan are\n"
     "  refused.\n"
     "  An existing FILE keeps its permissions; a device or FIFO is written into.\n"
+    "  --screen draws the true-scale picture instead: what a window filling a screen\n"
+    "  W cm wide and H cm high (each 10 to 300, neither over 4 times the other) shows\n"
+    "  of the tunnel behind it, from an eye at X,Y,Z cm (from the screen's centre: x\n"
+    "  to the right, y up, z toward the viewer; each within 10000, z above 0, and\n"
+    "  drawn at 3 when nearer, with a warning). The tunnel's mouth spans the screen's\n"
+    "  height in its plane; each frame lies half that height deeper. --size keeps\n"
+    "  the screen's aspect (default 720 pixels high). --stereo anaglyph draws the\n"
+    "  left eye's picture in red and the right eye's in cyan, every line white, for\n"
+    "  red/cyan glasses: the eyes CM apart along x around X,Y,Z (default 6.3, from 3\n"
+    "  to 10).\n"
     "  --animate draws a head path as a looping GIF (default fishtank.gif, at most\n"
     "  2048x2048 and 3600 frames): orbit circles around the start position, leaning\n"
     "  back, in S seconds (default 6, at most 3600); TRACE is a fishtank-track\n"
@@ -49,24 +62,60 @@ struct Options {
     std::string animate;  // "orbit", a trace file, or empty for one frame
     int framesPerSecond = 10;
     double seconds = 6.0;
+    bool headGiven = false;
+    // A true-scale picture: the screen, the eye, and stereo.
+    std::optional<ScreenSize> screen;
+    std::optional<ScreenPoint> eye;
+    bool anaglyph = false;
+    std::optional<double> ipd;
 };
 
 [[noreturn]] void fail(const std::string& message) {
     failUsage("fishtank-render", message);
 }
 
+// The options of a true-scale picture go together, and with nothing else; its picture keeps
+// the screen's aspect.
+void checkTrueScale(Options& options) {
+    if (!options.screen) {
+        if (options.eye) fail("--eye needs --screen WxH");
+        if (options.anaglyph) fail("--stereo needs --screen WxH");
+        if (options.ipd) fail("--ipd needs --stereo anaglyph and --screen WxH");
+        return;
+    }
+    if (!options.eye) fail("--screen needs --eye X,Y,Z");
+    if (options.headGiven) fail("--head and --screen do not go together: --eye places the eye");
+    if (!options.animate.empty()) fail("--animate and --screen do not go together");
+    if (options.ipd && !options.anaglyph) fail("--ipd needs --stereo anaglyph");
+    const double aspect = options.screen->width / options.screen->height;
+    auto widthFor = [&](int height) { return static_cast<int>(std::lround(height * aspect)); };
+    if (!options.sized) {
+        options.height = 720;
+        options.width = widthFor(options.height);
+    } else if (std::fabs(static_cast<double>(options.width) / options.height / aspect - 1.0) >
+               0.01) {
+        char why[200];
+        std::snprintf(why, sizeof why,
+                      "--size %dx%d is not in the screen's aspect, %gx%g (%.3f): %dx%d is",
+                      options.width, options.height, options.screen->width, options.screen->height,
+                      aspect, widthFor(options.height), options.height);
+        fail(why);
+    }
+}
+
 Options parse(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        const char* value =
-            optionValue("fishtank-render", usage, argc, argv, i,
-                        {"--head", "--size", "-o", "--animate", "--fps", "--seconds"});
+        const char* value = optionValue("fishtank-render", usage, argc, argv, i,
+                                        {"--head", "--size", "-o", "--animate", "--fps",
+                                         "--seconds", "--screen", "--eye", "--stereo", "--ipd"});
         if (arg == "--head") {
             double head[3];
             if (!readList(value, ',', head, 3))
                 fail(std::string("--head wants three numbers X,Y,Z, not '") + value + "'");
             for (int i = 0; i < 3; ++i) options.head[i] = static_cast<float>(head[i]);
+            options.headGiven = true;
         } else if (arg == "--size") {
             double size[2];
             auto fits = [](double n) { return n >= 1 && n <= 16384 && n == std::floor(n); };
@@ -86,11 +135,42 @@ Options parse(int argc, char** argv) {
             auto fits = [](double n) { return n > 0 && n <= mostFrames; };
             options.seconds =
                 readNumber("fishtank-render", arg, value, fits, "a number above 0, at most 3600");
+        } else if (arg == "--screen") {
+            double size[2];
+            auto fits = [](double n) { return n >= 10 && n <= 300; };
+            if (!readList(value, 'x', size, 2) || !fits(size[0]) || !fits(size[1]))
+                fail(std::string("--screen wants WxH in centimetres, each 10 to 300, not '") +
+                     value + "'");
+            if (std::max(size[0], size[1]) > 4 * std::min(size[0], size[1]))
+                fail(std::string("--screen ") + value + ": one side is over 4 times the other");
+            options.screen = ScreenSize{size[0], size[1]};
+        } else if (arg == "--eye") {
+            double eye[3];
+            if (!readList(value, ',', eye, 3))
+                fail(std::string("--eye wants three numbers X,Y,Z in centimetres, not '") + value +
+                     "'");
+            for (double v : eye)
+                if (std::fabs(v) > 10000)
+                    fail(std::string("--eye wants X,Y,Z each within 10000 cm, not '") + value +
+                         "'");
+            if (!(eye[2] > 0))
+                fail(std::string("--eye wants the eye in front of the screen (Z above 0), not '") +
+                     value + "'");
+            options.eye = ScreenPoint{eye[0], eye[1], eye[2]};
+        } else if (arg == "--stereo") {
+            if (std::string(value) != "anaglyph")
+                fail(std::string("--stereo wants anaglyph, not '") + value + "'");
+            options.anaglyph = true;
+        } else if (arg == "--ipd") {
+            auto fits = [](double n) { return n >= 3 && n <= 10; };
+            options.ipd =
+                readNumber("fishtank-render", arg, value, fits, "centimetres from 3 to 10");
         } else {
             if (*value == '\0') fail("-o needs a file name");
             options.output = value;
         }
     }
+    checkTrueScale(options);
     if (options.animate.empty()) {
         if (options.output.empty()) options.output = "fishtank.png";
     } else {
@@ -161,12 +241,45 @@ class Renderer {
         head = {view.xHead, view.yHead, view.zHead};
         return context.readBackBuffer();
     }
+    // The true-scale picture of a window filling the screen, from `eye`.
+    std::vector<std::uint8_t> frame(const TrueScale& trueScale, ScreenPoint eye) {
+        view.setTrueScale(trueScale);
+        view.placeEye(eye);
+        controller.track(false);
+        return context.readBackBuffer();
+    }
 
   private:
     HeadlessContext context;
-    OpGlView view;
+    HeadTrackedView view;
     ArController controller;
 };
+
+// The frame from the head position, the head's clamps told.
+std::vector<std::uint8_t> headFrame(Renderer& renderer, const Options& options) {
+    Head head{options.head[0], options.head[1], options.head[2]};
+    std::vector<std::uint8_t> rgb = renderer.frame(head);
+    const char* axes = "xyz";
+    const float placed[3] = {head.x, head.y, head.z};
+    for (int i = 0; i < 3; ++i)
+        if (placed[i] != options.head[i])
+            std::fprintf(stderr, "fishtank-render: head %c %g is out of range, drawn at %g\n",
+                         axes[i], static_cast<double>(options.head[i]),
+                         static_cast<double>(placed[i]));
+    return rgb;
+}
+
+// The true-scale frame, an eye held back from the screen told.
+std::vector<std::uint8_t> trueScaleFrame(Renderer& renderer, const Options& options) {
+    if (options.eye->z < nearestEyeDistance)
+        std::fprintf(stderr,
+                     "fishtank-render: eye z %g is nearer the screen than %g cm, drawn at %g\n",
+                     options.eye->z, nearestEyeDistance, nearestEyeDistance);
+    TrueScale trueScale{*options.screen};
+    if (options.anaglyph) trueScale.stereo = Stereo::anaglyph;
+    if (options.ipd) trueScale.ipd = *options.ipd;
+    return renderer.frame(trueScale, *options.eye);
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -191,15 +304,8 @@ int main(int argc, char** argv) {
             return 0;
         }
         Renderer renderer(options.width, options.height);
-        Head head{options.head[0], options.head[1], options.head[2]};
-        std::vector<std::uint8_t> rgb = renderer.frame(head);
-        const char* axes = "xyz";
-        const float placed[3] = {head.x, head.y, head.z};
-        for (int i = 0; i < 3; ++i)
-            if (placed[i] != options.head[i])
-                std::fprintf(stderr, "fishtank-render: head %c %g is out of range, drawn at %g\n",
-                             axes[i], static_cast<double>(options.head[i]),
-                             static_cast<double>(placed[i]));
+        std::vector<std::uint8_t> rgb =
+            options.screen ? trueScaleFrame(renderer, options) : headFrame(renderer, options);
         writeImageFile(options.output, [&](std::FILE* file) {
             return encodePng(file, options.width, options.height, rgb);
         });

@@ -1,13 +1,38 @@
 #include "view/HeadTrackedView.h"
 
+#include <GL/gl.h>
+
 #include "platform/Window.h"
 
 void HeadTrackedView::placeHead(float x, float y, float z) {
-    if (!headTracked) clearDirectionFlags();  // keys held from before move nothing now
-    headTracked = true;
+    takeHead();
     xHead = x;
     yHead = y;
     zHead = z;
+}
+
+void HeadTrackedView::placeEye(ScreenPoint eye) {
+    takeHead();
+    trackedEye = eye;
+    trackedEyes.reset();
+}
+
+void HeadTrackedView::placeEyes(ScreenPoint left, ScreenPoint right) {
+    takeHead();
+    trackedEye = {(left.x + right.x) / 2.0, (left.y + right.y) / 2.0, (left.z + right.z) / 2.0};
+    trackedEyes = EyePair{left, right};
+}
+
+void HeadTrackedView::takeHead() {
+    if (!headTracked) clearDirectionFlags();  // keys held from before move nothing now
+    headTracked = true;
+}
+
+void HeadTrackedView::releaseHead() {
+    headTracked = false;
+    if (!trueScale) return;
+    xHead = yHead = 0.0f;  // the untracked eye: centred, at the viewing distance
+    zHead = 1.0f;
 }
 
 void HeadTrackedView::keyDown(const Event& event) {
@@ -21,4 +46,45 @@ void HeadTrackedView::keyDown(const Event& event) {
 
 void HeadTrackedView::clearDirectionFlags() {
     keyUpArrow = keyDownArrow = keyRightArrow = keyLeftArrow = keyInArrow = keyOutArrow = 0;
+}
+
+void HeadTrackedView::drawRect(Rect dirtyRect) {
+    if (!trueScale) {
+        OpGlView::drawRect(dirtyRect);
+        return;
+    }
+    glMatrixMode(GL_MODELVIEW);
+    stepHead();
+    drawTrueScale(windowPlace());
+    glFlush();
+}
+
+void HeadTrackedView::windowPlaceChanged() {
+    if (!trueScale || !openGLContext()) return;
+    // A whole frame, as the controller's tick draws it, but without a frame step: the keys
+    // move the eye by the time between ticks, which a move in between would distort.
+    openGLContext()->makeCurrentContext();
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    drawTrueScale(windowPlace());
+    openGLContext()->flushBuffer();
+}
+
+ScreenRect HeadTrackedView::windowPlace() const {
+    // Without a window (the renderer), the picture is that of a full-screen one.
+    const Window* w = window();
+    if (!w || !w->monitor()) return wholeScreen(trueScale->screen);
+    return windowOnScreen(trueScale->screen, *w->monitor(), w->contentRect());
+}
+
+ScreenPoint HeadTrackedView::eye(double unit) const {
+    if (headTracked) return trackedEye;
+    return {xHead * unit, yHead * unit, trueScale->distance + (zHead - 1.0) * unit};
+}
+
+HeadTrackedView::EyePair HeadTrackedView::eyePair(double unit) const {
+    if (headTracked && trackedEyes) return *trackedEyes;
+    const ScreenPoint centre = eye(unit);
+    const double half = trueScale->ipd / 2.0;
+    return {{centre.x - half, centre.y, centre.z}, {centre.x + half, centre.y, centre.z}};
 }

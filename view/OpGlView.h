@@ -51,9 +51,11 @@ class OpGlView : public OpenGLView {
     // Facet chunks of the STL resource; none when it could not be read as text.
     std::optional<StringArray> polygons;
 
+  protected:
+    void drawTunnel();
+
   private:
     void loadSTLText();
-    void drawTunnel();
     void multiplyScratchMatrix(const double (&matrix)[16]);
 
     // Owned storage behind `mat` until a caller's buffer replaces it; zero-filled.

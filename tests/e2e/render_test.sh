@@ -86,6 +86,43 @@ wait "$pid"
 "$render" --help | grep -q "usage: fishtank-render" || fail "--help prints no usage"
 "$render" --version | grep -qx "fishtank-render [0-9.]*" || fail "--version prints no version"
 
+# The true-scale picture of a window filling a 31 x 17.4 cm screen: in the screen's aspect,
+# its far frame (78.3 cm behind the screen) where the lines from the eye 60 cm away cross
+# the screen, 60 / 138.3 of the mouth's size, and toward the eye when it moves.
+"$render" --screen 31x17.4 --eye 0,0,60 -o "$work/true.png" > /dev/null 2> "$work/err" ||
+    fail "true-scale render failed"
+[ ! -s "$work/err" ] || fail "true-scale render wrote to stderr: $(cat "$work/err")"
+pngtopnm "$work/true.png" > "$work/true.ppm" &&
+    [ "$(head -c 16 "$work/true.ppm" | head -2 | tail -1)" = "1283 720" ] ||
+    fail "true-scale default size is not 1283x720"
+"$check" "$work/true.ppm" frame9 -0.2435 0.2435 -0.4338 0.4338 || fail "true-scale far frame misplaced"
+"$render" --screen 31x17.4 --eye 10,0,60 --size 1280x720 -o "$work/moved.png" > /dev/null &&
+    pngtopnm "$work/moved.png" > "$work/moved.ppm" &&
+    "$check" "$work/moved.ppm" frame9 0.1218 0.6088 -0.4338 0.4338 || fail "the far frame did not follow the eye"
+"$render" --screen 31x17.4 --eye 0,0,60 --stereo anaglyph --ipd 6.5 -o "$work/anaglyph.png" > /dev/null ||
+    fail "anaglyph render failed"
+pngtopnm "$work/anaglyph.png" | ppmhist -noheader | awk '{ print $1, $2, $3 }' > "$work/colours"
+for colour in "255 0 0" "0 255 255" "255 255 255"; do
+    grep -qx "$colour" "$work/colours" || fail "no $colour in the anaglyph"
+done
+[ "$(wc -l < "$work/colours")" -eq 4 ] || fail "the anaglyph has other colours: $(cat "$work/colours")"
+"$render" --screen 31x17.4 --eye 2,1,0.5 -o "$work/near.png" > /dev/null 2> "$work/err" &&
+    [ "$(cat "$work/err")" = "fishtank-render: eye z 0.5 is nearer the screen than 3 cm, drawn at 3" ] ||
+    fail "an eye nearer than 3 cm: $(cat "$work/err")"
+screen="--screen 31x17.4 --eye 0,0,60"
+for args in "--screen 31x17.4" "--eye 0,0,60" "--screen 5x3 --eye 0,0,60" "--screen 31 --eye 0,0,60" \
+            "--screen 400x200 --eye 0,0,60" "--screen 31x0 --eye 0,0,60" "--screen 100x10 --eye 0,0,60" \
+            "--screen 31x17.4 --eye 0,0,0" "--screen 31x17.4 --eye 0,0,-5" "--screen 31x17.4 --eye 0,0" \
+            "--screen 31x17.4 --eye 1e5,0,60" "--screen 31x17.4 --eye nan,0,60" "$screen --size 720x720" \
+            "$screen --stereo red" "--stereo anaglyph" "--ipd 6.3" "$screen --ipd 6" \
+            "$screen --stereo anaglyph --ipd 20" "$screen --head 0,0,1" "$screen --animate orbit"; do
+    # shellcheck disable=SC2086
+    "$render" $args -o "$work/bad.png" > /dev/null 2> "$work/err"
+    status=$?
+    [ "$status" -eq 2 ] && [ "$(wc -l < "$work/err")" -eq 1 ] && [ ! -e "$work/bad.png" ] ||
+        fail "'$args' gave status $status, $(cat "$work/err")"
+done
+
 # Animations: the built-in orbit and a recorded trace, as looping GIFs.
 frames() { LC_ALL=C grep -c -aoP '\x21\xf9\x04' "$1"; }  # one graphic control block a frame
 "$render" --animate orbit --size 64x48 --fps 5 --seconds 2 -o "$work/orbit.gif" > "$work/out" ||

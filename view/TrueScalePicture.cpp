@@ -1,0 +1,47 @@
+// The true-scale picture: the tunnel of OpGlView, placed in screen centimetres behind the
+// window and seen through the frustum from the eye to the window's rectangle; in anaglyph,
+// once from each eye, through a colour mask each.
+#include <GL/gl.h>
+
+#include "view/HeadTrackedView.h"
+
+void HeadTrackedView::drawTrueScale(const ScreenRect& window) {
+    if (!trueScale) return;
+    Rect rect = bounds();
+    glViewport(0, 0, static_cast<GLsizei>(rect.size.width), static_cast<GLsizei>(rect.size.height));
+    const double unit = (window.top - window.bottom) / 2.0;
+    if (trueScale->stereo == Stereo::off) {
+        drawFrom(window, eye(unit));
+        return;
+    }
+    // Every line white, so that each eye sees all of them at full strength through its
+    // filter: the tunnel's blue depth lines would vanish behind the red one. Fog forced to
+    // full (linear, ending before the eye) gives each fragment the fog's colour.
+    const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glFogi(GL_FOG_MODE, GL_LINEAR);
+    glFogf(GL_FOG_START, -1.0f);
+    glFogf(GL_FOG_END, 0.0f);
+    glFogfv(GL_FOG_COLOR, white);
+    glEnable(GL_FOG);
+    const EyePair eyes = eyePair(unit);
+    glColorMask(GL_TRUE, GL_FALSE, GL_FALSE, GL_TRUE);
+    drawFrom(window, eyes.left);
+    glColorMask(GL_FALSE, GL_TRUE, GL_TRUE, GL_TRUE);
+    drawFrom(window, eyes.right);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDisable(GL_FOG);
+}
+
+void HeadTrackedView::drawFrom(const ScreenRect& window, ScreenPoint eye) {
+    const std::optional<TrueScaleProjection> p = trueScaleProjection(window, eye);
+    if (!p) return;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(p->left, p->right, p->bottom, p->top, p->near, p->far);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();  // popped at the end of the tunnel
+    // Tunnel units, depth into the screen, to centimetres from the eye.
+    glTranslated(p->mouthFromEye.x, p->mouthFromEye.y, p->mouthFromEye.z);
+    glScaled(p->unit, p->unit, -p->unit);
+    drawTunnel();
+}
