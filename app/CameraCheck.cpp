@@ -60,9 +60,42 @@ void tellWhyNoPose(const FaceTrack& last, bool everPosed, const GreyImage& pictu
             "no face in the last picture: sit in front of the camera, facing it, in good "
             "light\n");
 }
+
+// The true-scale picture's set-up: the screen and where its size comes from, the window, the
+// camera's place, and the eye's place from the last pose.
+void tellScreen(const CheckSetup& setup, const FaceTrack* lastPosed) {
+    const std::optional<TrueScaleTracking>& trueScale = setup.tracking.trueScale;
+    if (!trueScale) {
+        if (!setup.screen.refusal.empty())
+            std::printf("screen: %s; the picture keeps the viewing angle (--screen WxH in "
+                        "centimetres, or Nin across the diagonal, gives the size)\n",
+                        setup.screen.refusal.c_str());
+        else
+            std::printf("screen: not used, the picture keeps the viewing angle (--mapping "
+                        "angle)\n");
+        return;
+    }
+    const ScreenSize size = trueScale->view.screen;
+    std::printf("screen: %.1f x %.1f cm (%s)\n", size.width, size.height,
+                setup.screen.given ? "--screen" : "the monitor");
+    if (setup.fullScreen)
+        std::printf("window: the whole screen\n");
+    else if (std::optional<ScreenRect> window = windowAtStart(setup.screen, 720, 720, false))
+        std::printf("window: %.1f x %.1f cm at the screen's centre as it opens (720x720 pixels)\n",
+                    window->right - window->left, window->top - window->bottom);
+    std::printf("camera: %+.1f cm across and %+.1f cm up from the screen's centre\n",
+                trueScale->cameraPlace.x, trueScale->cameraPlace.y);
+    if (lastPosed) {
+        const ScreenPoint eye =
+            cameraEye(*trueScale, setup.tracking.mapping, lastPosed->pose, lastPosed->pose.pose);
+        std::printf("eye: x %+.2f cm, y %+.2f cm, z %.2f cm from the screen's centre\n", eye.x,
+                    eye.y, eye.z);
+    }
+}
 }  // namespace
 
-int checkCamera(VideoSource& video, FaceTracker& faces, const std::string& picturePath) {
+int checkCamera(VideoSource& video, FaceTracker& faces, const std::string& picturePath,
+                const CheckSetup& setup) {
     std::printf("camera %s: %s\n", video.name().c_str(), video.format().c_str());
     tellSettingsChanged(video);
     Durations following, wholeSearches, ages;
@@ -167,6 +200,7 @@ int checkCamera(VideoSource& video, FaceTracker& faces, const std::string& pictu
             std::snprintf(caption, sizeof caption, "face found, no pose");
         }
     }
+    tellScreen(setup, everPosed ? &lastPosed : nullptr);
     errno = 0;
     if (!writeCheckPicture(picturePath, frame.picture, last.faceFound ? &last.face : nullptr,
                            last.landmarked ? &last.shape : nullptr, caption)) {

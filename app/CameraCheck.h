@@ -2,15 +2,24 @@
 
 #include <string>
 
+#include "app/HeadTracker.h"
+#include "app/ScreenSetup.h"
 #include "camera/FaceTracker.h"
 #include "camera/VideoSource.h"
 
 // Checks a camera set-up without a window: follows the face in `video` for about two
 // seconds, prints on standard output what the camera delivers, how long a frame takes, how
 // old frames are when read (where the camera stamps them) and where the face is, and writes
-// the last picture with the face marked to `picturePath`. A file's frames due after the
-// two seconds are not waited for. Returns the exit status: 0 with a face followed to a pose
-// in the last picture, 1 without (saying why), checkNotWritten when the report or the
-// picture could not be written (said on stderr).
+// the last picture with the face marked to `picturePath`; and, for the true-scale picture
+// (`tracking`'s), the screen, the window as it will open, the camera's place and the eye's.
+// A file's frames due after the two seconds are not waited for. Returns the exit status: 0
+// with a face followed to a pose in the last picture, 1 without (saying why),
+// checkNotWritten when the report or the picture could not be written (said on stderr).
 constexpr int checkNotWritten = 3;
-int checkCamera(VideoSource& video, FaceTracker& faces, const std::string& picturePath);
+struct CheckSetup {
+    const TrackingSettings& tracking;
+    const ScreenSetup& screen;
+    bool fullScreen;
+};
+int checkCamera(VideoSource& video, FaceTracker& faces, const std::string& picturePath,
+                const CheckSetup& setup);

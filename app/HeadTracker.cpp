@@ -1,5 +1,6 @@
 #include "app/HeadTracker.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -11,24 +12,47 @@
 #include "platform/Date.h"
 #include "platform/RunLoop.h"
 #include "platform/Timer.h"
+#include "platform/Window.h"
 #include "view/HeadTrackedView.h"
 
 namespace {
 constexpr double lostAfter = 0.5;  // seconds without a pose
 constexpr int mostPerWake = 1024;  // datagrams read per wake-up at most
+constexpr double assumedRefreshRate = 60.0;  // Hz, where the display's mode gives none
+constexpr char frameRecordHeader[] = "t,x,y,z,horizon_ms";
 }  // namespace
 
+ScreenPoint cameraEye(const TrueScaleTracking& trueScale, const HeadMapping& mapping,
+                      const CameraPose& newest, const HeadPose& head) {
+    const Vector3 moved = mapping.offsetFor(head);
+    const Vector3 neutral = mapping.inverted({newest.neutral.x, newest.neutral.y, 0.0});
+    return {trueScale.cameraPlace.x + neutral.x + moved.x,
+            trueScale.cameraPlace.y + neutral.y + moved.y, newest.neutral.z + moved.z};
+}
+
 HeadTracker::HeadTracker(std::unique_ptr<UdpSocket> socket, std::unique_ptr<CameraTracker> camera,
-                         const TrackingSettings& settings, RecordFile* record)
+                         const TrackingSettings& settings, RecordFile* record, RecordFile* frames)
     : socket(std::move(socket)),
       camera(std::move(camera)),
       settings(settings),
       record(record),
+      frames(frames),
       xFilter(settings.sideways.minCutoff, settings.sideways.beta),
       yFilter(settings.sideways.minCutoff, settings.sideways.beta),
-      zFilter(settings.distance.minCutoff, settings.distance.beta) {}
+      zFilter(settings.distance.minCutoff, settings.distance.beta),
+      predictor(cameraSidewaysMotion, cameraDistanceMotion) {}
 
 void HeadTracker::awakeFromNib() {
+    if (oglView) {
+        if (settings.trueScale) oglView->setTrueScale(settings.trueScale->view);
+        const Window* window = oglView->window();
+        if (window && window->monitor() && window->monitor()->refreshRate > 0)
+            refreshRate = window->monitor()->refreshRate;
+        if (camera && settings.filtering == Filtering::motion && settings.predict &&
+            oglView->openGLContext())
+            pacer = std::make_unique<FramePacer>(*oglView->openGLContext(),
+                                                 [this] { drawPredicted(); });
+    }
     // Said once the window exists: a program that cannot start announces nothing.
     if (socket) {
         std::fprintf(stderr, "fishtank-track: listening on %s:%d\n", socket->address().c_str(),
@@ -41,16 +65,18 @@ void HeadTracker::awakeFromNib() {
         addDescriptorSource(camera->descriptor(), [this] { receiveCameraPose(); });
         camera->start();
     }
-    // Each run's poses follow a header line of their own: their times restart.
-    if (record && record->begin(std::string(poseTraceHeader) + "\n") == RecordFile::Append::failed)
-        stopRecording();
+    // Each run's lines follow a header line of their own: their times restart.
+    if (record)
+        recorded(record,
+                 record->begin(std::string(camera ? cameraPoseTraceHeader : poseTraceHeader) + "\n"));
+    if (frames) recorded(frames, frames->begin(std::string(frameRecordHeader) + "\n"));
     Timer::scheduledTimerWithTimeInterval(
         0.1, [this] { watch(); }, true);
 }
 
 void HeadTracker::receivePoses() {
     unsigned char datagram[64];  // a pose is 48 bytes; receive() tells any longer length
-    HeadPose newest;
+    HeadPose newestPose;
     double arrival = 0.0;
     bool received = false;
     // A flood of datagrams must not hold off the ticks: reading stops when one is due.
@@ -63,50 +89,113 @@ void HeadTracker::receivePoses() {
             countDropped(read);
             continue;
         }
-        newest = pose;
+        newestPose = pose;
         arrival = monotonicSeconds();
         received = true;
-        recordPose(arrival, pose);
+        if (record) recorded(record, record->append(poseTraceLine(arrival, pose)));
     }
-    if (received) drawPose(newest, arrival);
+    if (received) drawPose(newestPose, arrival);
 }
 
 void HeadTracker::receiveCameraPose() {
     CameraPose taken;
     if (!camera->takePose(taken)) return;
     PoseDatagram check = checkPose(taken.pose);
-    double arrival = monotonicSeconds();
-    if (check == PoseDatagram::accepted) {
-        settings.mapping.distance = taken.neutralDistance;
-        recordPose(arrival, taken.pose);
-        drawPose(taken.pose, arrival);
+    if (check != PoseDatagram::accepted) {
+        camera->poseDrawn();
+        return countDropped(check);
     }
-    camera->poseDrawn();
-    if (check != PoseDatagram::accepted) return countDropped(check);
-    // From the frame (and, where the camera stamps it, the exposure) to the picture drawn
-    // from it having been swapped to the screen.
-    double swapped = monotonicSeconds();
-    frameToPhoton.add(swapped - taken.readTime);
-    if (std::isfinite(taken.exposureStart)) exposureToPhoton.add(swapped - taken.exposureStart);
+    const double arrival = monotonicSeconds();
+    if (record) recorded(record, record->append(poseTraceLine(arrival, taken.pose, taken.takenAt)));
+    newest = taken;
+    awaitingPicture = true;
+    settings.mapping.distance = taken.neutral.z;
+    if (settings.filtering != Filtering::motion) return drawPose(taken.pose, arrival);
+    startTracking(arrival);
+    predictor.add(taken.pose, taken.takenAt);
+    drawPredicted();
+    if (pacer) pacer->start(refreshRate);
+}
+
+void HeadTracker::startTracking(double arrival) {
+    lastPoseTime = arrival;
+    if (tracking) return;
+    tracking = true;
+    std::fputs("fishtank-track: tracking\n", stderr);
 }
 
 void HeadTracker::drawPose(const HeadPose& pose, double arrival) {
-    if (!oglView || !controller) return;
-    lastPoseTime = arrival;
-    if (!tracking) {
-        tracking = true;
-        std::fputs("fishtank-track: tracking\n", stderr);
-    }
+    startTracking(arrival);
     HeadPose smoothed = pose;
-    if (settings.smooth) {
+    if (settings.filtering == Filtering::oneEuro) {
         smoothed.x = xFilter.filter(pose.x, arrival);
         smoothed.y = yFilter.filter(pose.y, arrival);
         smoothed.z = zFilter.filter(pose.z, arrival);
     }
-    float x, y, z;
-    settings.mapping.headFor(smoothed, x, y, z);
-    oglView->placeHead(x, y, z);
+    drawPicture(smoothed, 0.0);
+}
+
+// A picture of the camera's head, predicted to when it will be seen: the expected end of
+// its swap, and half a refresh of the display's scan-out after.
+void HeadTracker::drawPredicted() {
+    if (!predictor.started()) return;
+    const double drawing = pacer ? pacer->expectedDrawing() : 0.0;
+    const double seen = monotonicSeconds() + drawing + 0.5 / refreshRate;
+    if (!settings.predict) return drawPicture(predictor.position(), 0.0);
+    const double horizon = std::clamp(seen - predictor.time(), 0.0, MotionFilter::maxHorizon);
+    drawPicture(predictor.predict(seen), horizon);
+}
+
+void HeadTracker::drawPicture(const HeadPose& head, double horizon) {
+    if (!oglView || !controller) return;
+    place(head);
+    const double begun = monotonicSeconds();
     controller->track(false);
+    const double swapped = monotonicSeconds();
+    if (pacer) pacer->pictureTook(swapped - begun);
+    if (frames) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%.6f,%.17g,%.17g,%.17g,%.3f\n", swapped, head.x, head.y,
+                      head.z, horizon * 1000.0);
+        recorded(frames, frames->append(line));
+    }
+    if (camera && awaitingPicture) cameraPoseShown(swapped);
+}
+
+// Puts the head in the view: by the viewing angle, or in true scale as the eye's place in
+// front of the screen. A camera's eye is placed absolutely, from the camera's place; a
+// tracker's pose is an offset from the eye centred at the viewing distance.
+void HeadTracker::place(const HeadPose& head) {
+    if (!settings.trueScale) {
+        float x, y, z;
+        settings.mapping.headFor(head, x, y, z);
+        oglView->placeHead(x, y, z);
+        return;
+    }
+    const HeadMapping& mapping = settings.mapping;
+    if (!camera || !newest) {
+        const Vector3 moved = mapping.offsetFor(head);
+        oglView->placeEye({moved.x, moved.y, settings.trueScale->view.distance + moved.z});
+        return;
+    }
+    const ScreenPoint eye = cameraEye(*settings.trueScale, mapping, *newest, head);
+    if (settings.trueScale->view.stereo == Stereo::off) {
+        oglView->placeEye(eye);
+        return;
+    }
+    const Vector3 right = mapping.inverted(newest->rightEye);
+    oglView->placeEyes({eye.x - right.x, eye.y - right.y, eye.z - right.z},
+                       {eye.x + right.x, eye.y + right.y, eye.z + right.z});
+}
+
+// From the camera's frame (and, where the camera stamps it, the exposure) to the first
+// picture drawn from its pose having been swapped to the screen; the capture thread goes
+// on to check the face.
+void HeadTracker::cameraPoseShown(double swapped) {
+    awaitingPicture = false;
+    camera->poseDrawn();
+    frameToPhoton.add(swapped - newest->readTime);
+    if (std::isfinite(newest->exposureStart)) exposureToPhoton.add(swapped - newest->exposureStart);
 }
 
 void HeadTracker::countDropped(PoseDatagram reason) {
@@ -167,13 +256,18 @@ void HeadTracker::watch() {
         tracking = false;
         if (oglView) oglView->releaseHead();
         resetFilters();
+        if (pacer) pacer->stop();
         std::fputs("fishtank-track: no head pose for 0.5 s\n", stderr);
     }
-    if (notRecorded > 0 && now - lastRecordReport >= 1.0) {
-        std::fprintf(stderr,
-                     "fishtank-track: the pose record is read too slowly: %ld poses not recorded\n",
-                     notRecorded);
-        notRecorded = 0;
+    if ((notRecorded[0] > 0 || notRecorded[1] > 0) && now - lastRecordReport >= 1.0) {
+        for (int i = 0; i < 2; ++i)
+            if (notRecorded[i] > 0)
+                std::fprintf(stderr,
+                             "fishtank-track: the %s record is read too slowly: %ld %s not "
+                             "recorded\n",
+                             i == 0 ? "pose" : "picture", notRecorded[i],
+                             i == 0 ? "poses" : "pictures");
+        notRecorded[0] = notRecorded[1] = 0;
         lastRecordReport = now;
     }
     long dropped = wrongSize + notFinite + outOfRange;
@@ -193,30 +287,27 @@ void HeadTracker::watch() {
     }
 }
 
-void HeadTracker::recordPose(double arrival, const HeadPose& pose) {
-    if (!record) return;
-    // One write per line, unbuffered, so that a trace survives a crash or a kill; a reader
-    // that lags behind loses poses, never holds up the frames.
-    switch (record->append(poseTraceLine(arrival, pose))) {
+// What became of a line for a record: written whole, or not at all when the reader lags
+// behind (counted; the pictures are never held up), or a failure that stops the record.
+void HeadTracker::recorded(RecordFile*& file, RecordFile::Append result) {
+    const bool poses = file == record;
+    switch (result) {
         case RecordFile::Append::written:
             break;
         case RecordFile::Append::wouldWait:
-            ++notRecorded;
+            ++notRecorded[poses ? 0 : 1];
             break;
         case RecordFile::Append::failed:
-            stopRecording();
+            std::fprintf(stderr, "fishtank-track: cannot write the %s record: %s; recording stops\n",
+                         poses ? "pose" : "picture", std::strerror(errno));
+            file = nullptr;
             break;
     }
-}
-
-void HeadTracker::stopRecording() {
-    std::fprintf(stderr, "fishtank-track: cannot write the pose record: %s; recording stops\n",
-                 std::strerror(errno));
-    record = nullptr;
 }
 
 void HeadTracker::resetFilters() {
     xFilter.reset();
     yFilter.reset();
     zFilter.reset();
+    predictor.reset();
 }

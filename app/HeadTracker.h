@@ -1,14 +1,18 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "app/CameraTracker.h"
+#include "app/FramePacer.h"
 #include "model/Durations.h"
 #include "model/HeadPose.h"
+#include "model/MotionFilter.h"
 #include "model/OneEuroFilter.h"
 #include "platform/Application.h"
 #include "platform/RecordFile.h"
 #include "platform/UdpSocket.h"
+#include "view/TrueScale.h"
 
 class ArController;
 class HeadTrackedView;
@@ -19,39 +23,53 @@ struct Smoothing {
     double beta;       // Hz per cm/s
 };
 
-struct TrackingSettings {
-    HeadMapping mapping;
-    bool smooth = true;
-    // The defaults for a tracker's datagrams: on a still head with 0.5 cm of jitter at 250
-    // poses a second they leave under a fifth of it, and follow a 10 cm step to 90 % in
-    // under 40 ms.
-    Smoothing sideways{1.0, 0.05};  // x and y
-    Smoothing distance{1.0, 0.05};  // z
+// How poses are smoothed before they are drawn.
+enum class Filtering {
+    motion,   // place and velocity (model/MotionFilter), predicted to when a picture is seen
+    oneEuro,  // the One Euro filter
+    none      // drawn as they come
 };
 
-// The camera's defaults, chosen on the synthetic videos of bench/camera.sh (30 poses a
-// second): for each axis, of the settings that leave at most a quarter of a still face's
-// jitter (the aim is a third), the one that follows the moving head most closely. Sideways:
-// 2 Hz leaves 23 % and beta 0.3 follows the path to 0.26 cm RMS (the datagrams' 1,0.05:
-// 0.73 cm). The distance, from the fit to the face's landmarks, is 13 times noisier than
-// the sideways place in the same video: 1.5 Hz with beta 0.3 leaves 21 % and follows the
-// path to 0.38 cm.
-constexpr Smoothing cameraSideways{2.0, 0.3};
-constexpr Smoothing cameraDistance{1.5, 0.3};
+// The true-scale picture, as the tracker places the eye in it: the view's settings, and
+// where the camera sits, in screen centimetres.
+struct TrueScaleTracking {
+    TrueScale view;
+    ScreenPoint cameraPlace;
+};
+
+// The eye's place in front of the screen, in screen centimetres, for the head `head` (a
+// pose's offsets, smoothed or predicted) of the camera whose newest pose is `newest`: the
+// camera's place, the neutral place from the camera, and the head's offset from there.
+ScreenPoint cameraEye(const TrueScaleTracking& trueScale, const HeadMapping& mapping,
+                      const CameraPose& newest, const HeadPose& head);
+
+struct TrackingSettings {
+    HeadMapping mapping;
+    Filtering filtering = Filtering::oneEuro;
+    bool predict = true;  // with the motion filter
+    // The One Euro filter's defaults, for a tracker's datagrams: on a still head with
+    // 0.5 cm of jitter at 250 poses a second they leave under a fifth of it, and follow a
+    // 10 cm step to 90 % in under 40 ms.
+    Smoothing sideways{1.0, 0.05};  // x and y
+    Smoothing distance{1.0, 0.05};  // z
+    std::optional<TrueScaleTracking> trueScale;  // none: the angle mapping
+};
 
 // Drives the view's head from the poses of a head tracker, on the main thread: datagrams
 // are read as the run loop finds the socket readable, a camera's poses are taken as the
-// run loop finds its wake-up readable. The newest valid pose of those waiting is smoothed,
-// mapped to the head and drawn at once, through the controller's tick. Without poses for
-// half a second the head is let go, and the keys move it again. Tells stderr when tracking
-// starts and stops and, at most once a second, how many poses it dropped and how many the
-// record could not take at once.
+// run loop finds its wake-up readable. A tracker's newest valid pose is smoothed, mapped
+// and drawn at once, through the controller's tick. A camera's poses go into the motion
+// filter, and while a face is followed pictures are drawn at the display's pace, each with
+// the head predicted to when it will be seen. Without poses for half a second the head is
+// let go, and the keys move it again. Tells stderr when tracking starts and stops and, at
+// most once a second, how many poses it dropped and how many the records could not take.
 class HeadTracker : public ObjectController {
   public:
     // Poses from a tracker's datagrams on `socket`, or from `camera`: one of the two.
-    // `record`, when not null, receives every accepted pose as a line of a pose trace.
+    // `record`, when not null, receives every accepted pose as a line of a pose trace;
+    // `frames` every picture drawn from a tracked head.
     HeadTracker(std::unique_ptr<UdpSocket> socket, std::unique_ptr<CameraTracker> camera,
-                const TrackingSettings& settings, RecordFile* record);
+                const TrackingSettings& settings, RecordFile* record, RecordFile* frames);
 
     void awakeFromNib() override;
     void receivePoses();
@@ -69,21 +87,31 @@ class HeadTracker : public ObjectController {
     ArController* controller = nullptr;
 
   private:
+    void startTracking(double arrival);
     void drawPose(const HeadPose& pose, double arrival);
+    void drawPredicted();
+    void drawPicture(const HeadPose& head, double horizon);
+    void place(const HeadPose& head);
+    void cameraPoseShown(double swapped);
     void countDropped(PoseDatagram reason);
-    void recordPose(double arrival, const HeadPose& pose);
-    void stopRecording();  // after a failed write, saying why (errno)
+    void recorded(RecordFile*& file, RecordFile::Append result);
     void resetFilters();
 
     std::unique_ptr<UdpSocket> socket;
     std::unique_ptr<CameraTracker> camera;
     TrackingSettings settings;
     RecordFile* record;  // null once recording stopped
+    RecordFile* frames;  // likewise
     OneEuroFilter xFilter, yFilter, zFilter;
+    HeadPredictor predictor;
+    std::unique_ptr<FramePacer> pacer;  // while a face is followed, with prediction
+    double refreshRate = 60.0;
+    std::optional<CameraPose> newest;  // the camera's newest pose drawn
+    bool awaitingPicture = false;      // the newest camera pose is not yet on the screen
     bool tracking = false;
     double lastPoseTime = 0.0;
     double lastDropReport = 0.0, lastRecordReport = 0.0;
     long wrongSize = 0, notFinite = 0, outOfRange = 0;
-    long notRecorded = 0;                       // poses the record could not take without waiting
+    long notRecorded[2] = {};  // lines the pose and picture records could not take at once
     Durations frameToPhoton, exposureToPhoton;  // camera poses, seconds
 };

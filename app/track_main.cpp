@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "app/CameraWords.h"
 #include "app/CommandLine.h"
 #include "app/HeadTracker.h"
+#include "app/ScreenSetup.h"
 #include "app/TrackedInterface.h"
 #include "camera/CheckPicture.h"
 
@@ -24,7 +26,9 @@ const char usage[] =
     "       fishtank-track --camera [SOURCE] --camera-check PICTURE.png\n"
     "       fishtank-track --list-cameras\n"
     "  options: [--distance CM] [--gain G] [--invert AXES] [--fullscreen]\n"
-    "           [--smooth MIN_CUTOFF,BETA | --smooth off] [--record FILE]\n"
+    "           [--smooth MIN_CUTOFF,BETA | --smooth off] [--predict off]\n"
+    "           [--mapping angle|true-scale] [--screen WxH|Nin] [--camera-place X,Y]\n"
+    "           [--stereo anaglyph] [--ipd CM] [--record FILE] [--record-frames FILE]\n"
     "  Shows the Fishtank tunnel from the head position that a head tracker sends as\n"
     "  opentrack \"UDP over network\" poses (48-byte datagrams of six doubles), or that\n"
     "  the camera sees.\n"
@@ -44,21 +48,40 @@ const char usage[] =
     "  --camera-fov DEG  the camera's horizontal field of view, 20 to 170\n"
     "                  (default 60)\n"
     "  --camera-check PICTURE.png  checks the set-up without a window: two seconds of\n"
-    "                  pictures, their rate and cost, the face, and the last picture\n"
-    "                  with the face marked; status 0 with a face, 1 without, 3 if\n"
-    "                  its report or picture could not be written\n"
+    "                  pictures, their rate and cost, the face, the screen and the\n"
+    "                  eye, and the last picture with the face marked; status 0 with\n"
+    "                  a face and its pose, 1 without, 3 if its report or picture\n"
+    "                  could not be written\n"
     "  --distance CM   viewing distance at the neutral pose, 1 to 10000 (default 60;\n"
     "                  the camera measures it)\n"
     "  --gain G        scales sideways and vertical motion, above 0 to 100\n"
     "                  (default 1)\n"
     "  --invert AXES   flips any of x, y, z, comma-separated (+x right, +y up,\n"
     "                  +z away from the screen)\n"
-    "  --smooth MIN_CUTOFF,BETA  One Euro filter: cutoff in Hz when still, and its\n"
-    "                  rise per cm/s of motion (default 1,0.05; the camera's: x and\n"
-    "                  y 2,0.3, z 1.5,0.3); off passes poses through\n"
+    "  --smooth MIN_CUTOFF,BETA  smooths with the One Euro filter instead: cutoff in Hz\n"
+    "                  when still, and its rise per cm/s of motion (default for a\n"
+    "                  tracker 1,0.05); four values set z apart (x,y then z); off\n"
+    "                  draws poses as they come. The camera's default is a filter of\n"
+    "                  place and velocity that predicts the head to when it is seen\n"
+    "  --predict off   the camera's filter without its prediction\n"
+    "  --mapping angle|true-scale  true-scale: the screen as a real window onto the\n"
+    "                  tunnel, from the eye's real place (the camera's default, and\n"
+    "                  with --screen); angle: head offsets by the viewing angle (a\n"
+    "                  tracker's default)\n"
+    "  --screen WxH|Nin  the screen's size: width x height in centimetres, or its\n"
+    "                  diagonal in inches (default: as the monitor reports it)\n"
+    "  --camera-place X,Y  the camera's place in cm from the screen's centre\n"
+    "                  (default: centred 1 cm above the screen's top edge)\n"
+    "  --stereo anaglyph  each eye's own picture, red for the left, cyan for the\n"
+    "                  right, for red/cyan glasses (true scale)\n"
+    "  --ipd CM        the eyes' distance apart without a face, 3 to 10 (default 6.3)\n"
     "  --fullscreen    starts full screen (the f key toggles it)\n"
     "  --record FILE   appends every accepted pose as a CSV line\n"
-    "                  t,x,y,z,yaw,pitch,roll (t: arrival, monotonic seconds)\n"
+    "                  t,x,y,z,yaw,pitch,roll (t: arrival, monotonic seconds); a\n"
+    "                  camera's lines end with the picture's exposure start\n"
+    "  --record-frames FILE  appends a CSV line t,x,y,z,horizon_ms for every picture\n"
+    "                  drawn from a tracked head: its swap's end, the head drawn, the\n"
+    "                  prediction's horizon\n"
     "  The keys w a s d q e move the head while no tracker sends; c takes the face's\n"
     "  place as neutral (camera); f toggles full screen; Ctrl+Q quits.\n";
 
@@ -75,8 +98,14 @@ struct Options {
     std::string checkPicture;  // the set-up check's picture; empty: the window
     bool fullScreen = false;
     bool smoothingGiven = false;
+    bool predictGiven = false;
     bool distanceGiven = false;  // else the camera measures it
-    std::string record;
+    std::string record, recordFrames;
+    enum class Mapping { chosen, angle, trueScale } mapping = Mapping::chosen;
+    std::string screen;  // --screen's value; empty: the monitor's size
+    std::optional<ScreenPoint> cameraPlace;
+    Stereo stereo = Stereo::off;
+    std::optional<double> ipd;
     TrackingSettings settings;
 };
 
@@ -109,7 +138,9 @@ Options parse(int argc, char** argv) {
         const char* value =
             optionValue("fishtank-track", usage, argc, argv, i,
                         {"--port", "--listen", "--distance", "--gain", "--invert", "--smooth",
-                         "--record", "--camera-fov", "--camera-check", "--camera-settings"});
+                         "--record", "--camera-fov", "--camera-check", "--camera-settings",
+                         "--predict", "--record-frames", "--mapping", "--screen",
+                         "--camera-place", "--stereo", "--ipd"});
         if (arg == "--port") {
             auto isPort = [](double n) { return n >= 0 && n <= 65535 && n == std::floor(n); };
             options.port = static_cast<int>(
@@ -166,18 +197,68 @@ Options parse(int argc, char** argv) {
         } else if (arg == "--smooth") {
             options.smoothingGiven = true;
             TrackingSettings& s = options.settings;
-            double values[2];
+            double values[4];
+            auto fits = [&](int count) {
+                for (int i = 0; i < count; i += 2)
+                    if (!(values[i] > 0 && values[i] <= 1000 && values[i + 1] >= 0 &&
+                          values[i + 1] <= 1000))
+                        return false;
+                return true;
+            };
             if (std::string(value) == "off") {
-                s.smooth = false;
-            } else if (readList(value, ',', values, 2) && values[0] > 0 && values[0] <= 1000 &&
-                       values[1] >= 0 && values[1] <= 1000) {
-                s.smooth = true;
-                s.sideways = s.distance = {values[0], values[1]};
+                s.filtering = Filtering::none;
+            } else if ((readList(value, ',', values, 2) && fits(2)) ||
+                       (readList(value, ',', values, 4) && fits(4))) {
+                const bool apart = readList(value, ',', values, 4);
+                s.filtering = Filtering::oneEuro;
+                s.sideways = {values[0], values[1]};
+                s.distance = apart ? Smoothing{values[2], values[3]} : s.sideways;
             } else {
-                fail(std::string("--smooth wants MIN_CUTOFF,BETA (cutoff above 0, beta 0 or "
-                                 "more, each at most 1000) or off, not '") +
+                fail(std::string("--smooth wants MIN_CUTOFF,BETA or four values for x,y then "
+                                 "z (cutoff above 0, beta 0 or more, each at most 1000) or "
+                                 "off, not '") +
                      value + "'");
             }
+        } else if (arg == "--predict") {
+            if (std::string(value) != "on" && std::string(value) != "off")
+                fail(std::string("--predict wants on or off, not '") + value + "'");
+            options.settings.predict = std::string(value) == "on";
+            options.predictGiven = true;
+        } else if (arg == "--mapping") {
+            if (std::string(value) == "angle")
+                options.mapping = Options::Mapping::angle;
+            else if (std::string(value) == "true-scale")
+                options.mapping = Options::Mapping::trueScale;
+            else
+                fail(std::string("--mapping wants angle or true-scale, not '") + value + "'");
+        } else if (arg == "--screen") {
+            if (*value == '\0') fail("--screen wants WxH in centimetres or Nin");
+            options.screen = value;
+        } else if (arg == "--camera-place") {
+            double place[2];
+            if (!readList(value, ',', place, 2) || std::fabs(place[0]) > 1000 ||
+                std::fabs(place[1]) > 1000)
+                fail(std::string("--camera-place wants X,Y in cm from the screen's centre, "
+                                 "each within 1000, not '") +
+                     value + "'");
+            options.cameraPlace = ScreenPoint{place[0], place[1], 0.0};
+        } else if (arg == "--stereo") {
+            if (std::string(value) == "anaglyph")
+                options.stereo = Stereo::anaglyph;
+            else if (std::string(value) == "off")
+                options.stereo = Stereo::off;
+            else
+                fail(std::string("--stereo wants anaglyph or off, not '") + value + "'");
+        } else if (arg == "--ipd") {
+            auto fits = [](double n) { return n >= 3 && n <= 10; };
+            options.ipd = readNumber("fishtank-track", arg, value, fits, "centimetres, 3 to 10");
+        } else if (arg == "--record-frames") {
+            if (*value == '\0') fail("--record-frames needs a file name");
+            if (std::string(value) == "-")
+                fail(
+                    "--record-frames wants a file name: standard output (-) has the program's "
+                    "own lines (./- names a file called -)");
+            options.recordFrames = value;
         } else {
             if (*value == '\0') fail("--record needs a file name");
             // Standard output carries the view's own lines; poses among them would be lost.
@@ -193,14 +274,24 @@ Options parse(int argc, char** argv) {
     const bool check = !options.checkPicture.empty();
     if (check && !options.record.empty())
         fail("--record records the window's poses; --camera-check opens no window");
+    if (check && !options.recordFrames.empty())
+        fail("--record-frames records the window's pictures; --camera-check opens no window");
     if (check) options.useCamera = true;
     if (options.useCamera && options.socketGiven)
         fail(std::string("--port and --listen are for a tracker's datagrams; ") +
              (check ? "--camera-check" : "--camera") + " opens no port");
-    if (options.useCamera && !options.smoothingGiven) {
-        options.settings.sideways = cameraSideways;
-        options.settings.distance = cameraDistance;
-    }
+    TrackingSettings& settings = options.settings;
+    if (options.useCamera && !options.smoothingGiven) settings.filtering = Filtering::motion;
+    if (options.predictGiven && !options.useCamera)
+        fail("--predict is for the camera's poses: a tracker's datagrams carry no time");
+    if (options.predictGiven && options.smoothingGiven)
+        fail("--predict goes with the camera's own filter, not with --smooth");
+    if (options.mapping == Options::Mapping::angle &&
+        (!options.screen.empty() || options.cameraPlace || options.stereo != Stereo::off))
+        fail("--screen, --camera-place and --stereo are for the true-scale picture, not "
+             "--mapping angle");
+    if (!options.useCamera && options.cameraPlace) fail("--camera-place is for --camera");
+    if (options.ipd && options.stereo == Stereo::off) fail("--ipd goes with --stereo anaglyph");
     return options;
 }
 
@@ -246,6 +337,35 @@ std::unique_ptr<RecordFile> openRecord(const std::string& path) {
         fail("cannot record into " + path + ": " + e.what());
     }
 }
+
+// The true-scale picture where it is chosen (the camera's default, and with --screen) and
+// the screen's size is known; else the angle mapping, with one line on why where the
+// monitor's size cannot be used.
+ScreenSetup setUpTrueScale(Options& options) {
+    using Mapping = Options::Mapping;
+    const bool wanted =
+        options.mapping == Mapping::trueScale ||
+        (options.mapping == Mapping::chosen && (options.useCamera || !options.screen.empty()));
+    if (!wanted) return {};
+    ScreenSetup screen = setUpScreen(options.screen);
+    if (!screen.size) {
+        if (options.checkPicture.empty())
+            std::fprintf(stderr,
+                         "fishtank-track: %s; give the screen's size with --screen WxH "
+                         "(centimetres) or --screen Nin (inches across); the picture keeps the "
+                         "viewing angle%s\n",
+                         screen.refusal.c_str(),
+                         options.stereo == Stereo::off ? "" : ", without stereo");
+        return screen;
+    }
+    TrueScaleTracking& trueScale = options.settings.trueScale.emplace();
+    trueScale.view = {*screen.size, options.settings.mapping.distance, options.stereo,
+                      options.ipd.value_or(6.3)};
+    // A laptop's camera: centred above the screen, 1 cm above its top edge.
+    trueScale.cameraPlace =
+        options.cameraPlace.value_or(ScreenPoint{0.0, screen.size->height / 2.0 + 1.0, 0.0});
+    return screen;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -258,6 +378,7 @@ int main(int argc, char** argv) {
         if (!problem.empty())
             fail("cannot write the picture " + options.checkPicture + ": " + problem);
     }
+    const ScreenSetup screen = setUpTrueScale(options);
     if (options.useCamera) {
         if (options.camera.empty()) options.camera = defaultCamera(CameraDevice::list());
         if (options.camera.empty()) {
@@ -288,14 +409,18 @@ int main(int argc, char** argv) {
         } catch (const std::runtime_error& e) {
             return cannotOpen(e.what());
         }
-        if (!options.checkPicture.empty()) return checkCamera(*video, *faces, options.checkPicture);
+        if (!options.checkPicture.empty())
+            return checkCamera(*video, *faces, options.checkPicture,
+                               {options.settings, screen, options.fullScreen});
         camera = std::make_unique<CameraTracker>(std::move(video), std::move(faces),
                                                  options.cameraSettings);
     }
     std::unique_ptr<RecordFile> record = openRecord(options.record);
+    std::unique_ptr<RecordFile> frames = openRecord(options.recordFrames);
     // A program that cannot start leaves no record file it made behind.
     auto cannotStart = [&](int status) {
         if (record) record->discardIfCreated();
+        if (frames) frames->discardIfCreated();
         return status;
     };
     std::unique_ptr<UdpSocket> socket;
@@ -309,7 +434,7 @@ int main(int argc, char** argv) {
         }
     }
     auto tracker = std::make_unique<HeadTracker>(std::move(socket), std::move(camera),
-                                                 options.settings, record.get());
+                                                 options.settings, record.get(), frames.get());
     return cannotStart(applicationMain(
         argc, argv, [&] { return loadTrackedInterface(std::move(tracker), options.fullScreen); }));
 }

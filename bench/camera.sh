@@ -44,7 +44,7 @@ for way in "TurboJPEG, straight to grey" "OpenCV imdecode, straight to grey" \
 done
 
 echo
-echo "== 640x480: accuracy and jitter, raw poses and drawn (with the camera's One Euro defaults)"
+echo "== 640x480: accuracy and jitter of the raw poses (the drawn head's: bench/prediction.sh)"
 "$build/bench/camera-bench" accuracy "$work/still-640x480.avi" "$work/path-640x480.avi"
 
 echo

@@ -2,9 +2,9 @@
 //   camera-bench times VIDEO          per-frame processing, following the face (and placing
 //                                     its landmarks alone) and searching the whole picture:
 //                                     min, p50, p99, max
-//   camera-bench accuracy STILL PATH  how closely the raw and the smoothed poses follow the
-//                                     moving head, and how still they hold a still one; and
-//                                     the same for other One Euro settings
+//   camera-bench accuracy STILL PATH  how closely the raw poses follow the moving head, and
+//                                     how still they hold a still one (the drawn head's:
+//                                     bench/filter_bench.cpp)
 //   camera-bench decode VIDEO         the MJPG frames of a video decoded to grey as the
 //                                     camera device decodes them, against the capture
 //                                     library's grey decoding and its colour decoding with
@@ -21,7 +21,6 @@
 #include "app/HeadTracker.h"
 #include "camera/FaceTracker.h"
 #include "model/Durations.h"
-#include "model/OneEuroFilter.h"
 #include "platform/Date.h"
 #include "platform/FrameDecoder.h"
 #include "tests/camera/SyntheticCamera.h"
@@ -64,13 +63,6 @@ std::vector<double> settled(const std::vector<double>& values) {
     return {values.begin() + std::min<std::size_t>(15, values.size()), values.end()};
 }
 
-std::vector<double> smoothed(const std::vector<Pose>& poses, double HeadPose::*axis, Smoothing s) {
-    OneEuroFilter filter(s.minCutoff, s.beta);
-    std::vector<double> out;
-    for (const Pose& p : poses) out.push_back(filter.filter(p.raw.*axis, p.time));
-    return out;
-}
-
 // The path's truth at place `t` of the path video, which starts with a second at rest.
 double truth(const Pose& p, double HeadPose::*axis) {
     return p.t < 1.0 ? 0.0 : SyntheticCamera::path(p.t - 1.0).*axis;
@@ -94,32 +86,14 @@ void accuracy(const char* stillVideo, const char* pathVideo) {
     std::vector<Pose> moving = follow(pathVideo, ignored, ignored, ignored);
     const char* names = "xyz";
     double HeadPose::*axes[] = {&HeadPose::x, &HeadPose::y, &HeadPose::z};
-    const Smoothing defaults[] = {cameraSideways, cameraSideways, cameraDistance};
-    std::printf(
-        "axis  path RMS raw  still SD raw  still jitter raw  jitter drawn  path RMS drawn (cm)\n");
+    std::printf("axis  path RMS raw  still SD raw  still jitter raw (cm)\n");
     for (int a = 0; a < 3; ++a) {
         std::vector<double> raw, rawPath;
         for (const Pose& p : still) raw.push_back(p.raw.*axes[a]);
         for (const Pose& p : moving) rawPath.push_back(p.raw.*axes[a]);
-        std::printf("%c     %8.3f      %8.4f      %8.4f          %8.4f      %8.3f\n", names[a],
+        std::printf("%c     %8.3f      %8.4f      %8.4f\n", names[a],
                     pathError(moving, rawPath, axes[a]), deviation(settled(raw)),
-                    frameToFrameJitter(settled(raw)),
-                    frameToFrameJitter(settled(smoothed(still, axes[a], defaults[a]))),
-                    pathError(moving, smoothed(moving, axes[a], defaults[a]), axes[a]));
-    }
-    std::printf("\nOne Euro settings: the still face's jitter left, and the path followed\n");
-    std::printf("axis  min_cutoff  beta   jitter left  path RMS (cm)\n");
-    for (int a : {0, 2}) {
-        std::vector<double> raw;
-        for (const Pose& p : still) raw.push_back(p.raw.*axes[a]);
-        double rawJitter = frameToFrameJitter(settled(raw));
-        for (double cutoff : {0.25, 0.5, 1.0, 1.5, 2.0, 3.0})
-            for (double beta : {0.0, 0.01, 0.05, 0.1, 0.3})
-                std::printf(
-                    "%c     %4.2f        %4.2f   %5.1f %%      %.3f\n", names[a], cutoff, beta,
-                    100 * frameToFrameJitter(settled(smoothed(still, axes[a], {cutoff, beta}))) /
-                        rawJitter,
-                    pathError(moving, smoothed(moving, axes[a], {cutoff, beta}), axes[a]));
+                    frameToFrameJitter(settled(raw)));
     }
 }
 // Each way of making an MJPG frame grey, timed over every frame of the video, the ways

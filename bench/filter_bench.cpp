@@ -7,6 +7,12 @@
 //                                 the still face; the distance also against the camera's
 //                                 own, which errs with the head's place sideways
 //   filter-bench tune STILL PATH  the filter with prediction for other accelerations
+//   filter-bench records REFRESH STILL-POSES STILL-PICTURES PATH-POSES PATH-PICTURES
+//                                 the same measures of the program itself, from the records
+//                                 it wrote (--record, --record-frames) following the two
+//                                 videos on a display of REFRESH Hz: the head each picture
+//                                 drew, against the truth when it was seen; and how many
+//                                 pictures a second it drew
 // The display's model: a picture every 1/60 s, at four phases against the camera's frames,
 // draws the newest pose ready by then, predicted to when it is seen: drawing and the swap
 // take 2 ms, then half a refresh until the scan-out reaches the middle of the screen. And a
@@ -14,6 +20,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -78,14 +86,17 @@ struct Tuning {
     MotionNoise sideways = cameraSidewaysMotion, distance = cameraDistanceMotion;
 };
 
+// The camera's One Euro settings before the motion filter (--smooth 2,0.3,1.5,0.3).
+constexpr Smoothing oneEuroSideways{2.0, 0.3}, oneEuroDistance{1.5, 0.3};
+
 // The head each picture shows.
 std::vector<HeadPose> drawn(const std::vector<Pose>& poses, const std::vector<Picture>& pictures,
                             Way way, Tuning tuning) {
     HeadPredictor predictor(tuning.sideways, tuning.distance);
-    // Today's smoothing, as the program runs it: at each pose's arrival.
-    OneEuroFilter x(cameraSideways.minCutoff, cameraSideways.beta),
-        y(cameraSideways.minCutoff, cameraSideways.beta),
-        z(cameraDistance.minCutoff, cameraDistance.beta);
+    // The One Euro filter, as the program runs it: at each pose's arrival.
+    OneEuroFilter x(oneEuroSideways.minCutoff, oneEuroSideways.beta),
+        y(oneEuroSideways.minCutoff, oneEuroSideways.beta),
+        z(oneEuroDistance.minCutoff, oneEuroDistance.beta);
     HeadPose smoothed;
     std::vector<HeadPose> heads;
     std::size_t taken = 0;
@@ -282,10 +293,106 @@ void tune(const std::vector<Pose>& still, const std::vector<Pose>& moving) {
 }
 }  // namespace
 
+// The numbers of each line of a record the program wrote, its header lines left out.
+std::vector<std::vector<double>> readRecord(const char* path) {
+    std::vector<std::vector<double>> lines;
+    std::FILE* file = std::fopen(path, "r");
+    if (!file) return lines;
+    char text[512];
+    while (std::fgets(text, sizeof text, file)) {
+        if (!std::isdigit(static_cast<unsigned char>(text[0]))) continue;
+        std::vector<double> numbers;
+        for (char* at = text; *at;) {
+            char* end;
+            numbers.push_back(std::strtod(at, &end));
+            at = *end == ',' ? end + 1 : end + std::strlen(end);
+        }
+        lines.push_back(numbers);
+    }
+    std::fclose(file);
+    return lines;
+}
+
+// The program's poses of a video and the heads its pictures drew, on the video's clock:
+// each pose's picture was taken (for a file, due) at start + n / 30 s, and the first
+// pose's frame number is the one that puts the poses nearest the path. A picture is seen
+// half a refresh after its swap.
+struct Recorded {
+    std::vector<Pose> poses;
+    std::vector<Picture> pictures;
+    std::vector<HeadPose> heads;
+    double picturesPerSecond = 0;
+};
+
+Recorded recorded(const char* posesPath, const char* picturesPath, double refresh, bool path) {
+    Recorded r;
+    const auto poses = readRecord(posesPath), pictures = readRecord(picturesPath);
+    if (poses.size() < 60 || pictures.size() < 60 || poses[0].size() != 8) return r;
+    const double first = poses[0][7], period = 1.0 / SyntheticCamera::framesPerSecond;
+    double start = first, best = INFINITY;
+    for (int number = 0; path && number < 120; ++number) {
+        double squares = 0;
+        for (const auto& p : poses) squares += std::pow(p[1] - truth(p[7] - first + number * period).x, 2);
+        if (squares < best) best = squares, start = first - number * period;
+    }
+    for (const auto& p : poses) r.poses.push_back({p[7] - start, p[0] - start, {p[1], p[2], p[3]}});
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        r.pictures.push_back({i, pictures[i][0] + 0.5 / refresh - start});
+        r.heads.push_back({pictures[i][1], pictures[i][2], pictures[i][3]});
+    }
+    r.picturesPerSecond = (pictures.size() - 1) / (pictures.back()[0] - pictures.front()[0]);
+    return r;
+}
+
+int records(double refresh, char** paths) {
+    Recorded still = recorded(paths[0], paths[1], refresh, false);
+    Recorded moving = recorded(paths[2], paths[3], refresh, true);
+    if (still.poses.empty() || moving.poses.empty()) {
+        std::fputs("filter-bench: the records hold too few poses or pictures\n", stderr);
+        return 1;
+    }
+    const CrossTalk crossTalk = fitCrossTalk(moving.poses);
+    double squares[4] = {};
+    int counted = 0;
+    for (std::size_t i = 0; i < moving.heads.size(); ++i) {
+        if (moving.pictures[i].seen < 1.5) continue;  // centring and the filters' start
+        HeadPose head = truth(moving.pictures[i].seen);
+        for (int a = 0; a < 3; ++a) squares[a] += std::pow(moving.heads[i].*axes[a] - head.*axes[a], 2);
+        squares[3] += std::pow(moving.heads[i].z - crossTalk.z(head), 2);
+        ++counted;
+    }
+    std::printf("program: path RMS x, y, z, z own (cm): %.4f %.4f %.4f %.4f\n",
+                std::sqrt(squares[0] / counted), std::sqrt(squares[1] / counted),
+                std::sqrt(squares[2] / counted), std::sqrt(squares[3] / counted));
+    std::printf("program: still jitter x, y, z drawn, raw (cm):");
+    for (bool drawn : {true, false})
+        for (int a = 0; a < 3; ++a) {
+            std::vector<double> values;  // without the first half second
+            if (drawn) {
+                for (std::size_t i = 0; i < still.heads.size(); ++i)
+                    if (still.pictures[i].seen >= still.pictures[0].seen + 0.5)
+                        values.push_back(still.heads[i].*axes[a]);
+            } else {
+                for (const Pose& p : still.poses)
+                    if (p.time >= still.poses[0].time + 0.5) values.push_back(p.raw.*axes[a]);
+            }
+            std::printf(" %.5f", frameToFrameJitter(values));
+        }
+    std::printf("\nprogram: pictures a second while following: %.1f\n",
+                moving.picturesPerSecond);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 7 && std::strcmp(argv[1], "records") == 0)
+        return records(std::atof(argv[2]), argv + 3);
     bool tuning = argc == 4 && std::strcmp(argv[1], "tune") == 0;
     if (argc != 3 && !tuning) {
-        std::fputs("usage: filter-bench [tune] STILL-VIDEO PATH-VIDEO\n", stderr);
+        std::fputs(
+            "usage: filter-bench [tune] STILL-VIDEO PATH-VIDEO\n"
+            "       filter-bench records REFRESH STILL-POSES STILL-PICTURES PATH-POSES "
+            "PATH-PICTURES\n",
+            stderr);
         return 2;
     }
     std::vector<Pose> still = follow(argv[argc - 2]), moving = follow(argv[argc - 1]);

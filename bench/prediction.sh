@@ -1,54 +1,95 @@
 #!/bin/bash
-# The head's motion filter and its prediction on the camera's own poses: the tests'
-# synthetic videos (640x480, 30 frames/s, a still face and the moving path, 10 s each)
-# followed in real time by the camera's pipeline, RUNS times (default 3). Prints the still
-# face's raw noise, then for each way of drawing the head the moving path's RMS error and
-# the still face's jitter from picture to picture (min / median / max over the runs), in
-# the display's model and with a picture per pose (see bench/filter_bench.cpp).
-# `tune` instead sweeps the filter's accelerations, on one run.
-#   bench/prediction.sh [RUNS|tune [BUILD-DIR]]
+# The head drawn where it is when the picture is seen. The program itself, under Xvfb and
+# llvmpipe (720x720), follows the tests' synthetic videos (640x480, 30 frames/s, 10 s: a
+# still face, and the moving path) RUNS times (default 3) in each of three settings: its
+# prediction on (the default), off (--predict off), and the One Euro filter the camera had
+# before (--smooth 2,0.3,1.5,0.3). From its records (--record, --record-frames): the moving
+# path's RMS error of the head each picture drew against the truth when it was seen, the
+# still face's jitter from picture to picture against the raw poses', and the pictures a
+# second; from /proc: the program's CPU while following, and the drawing's share (the main
+# thread and llvmpipe's). min / median / max over the runs.
+#   bench/prediction.sh [RUNS [BUILD-DIR]]
+#   bench/prediction.sh model|tune [BUILD-DIR]   the filter on the pipeline's own poses, in a
+#                                                model of the display (bench/filter_bench.cpp)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${2:-$root/build}" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-# block TITLE FIRST-COLUMN HEADINGS...: for each way, each column's min / median / max.
-block() {
-    local title=$1 first=$2
-    shift 2
-    echo
-    printf '%-28s' "$title"
-    printf '  %-27s' "$@"
-    echo
-    grep -h -E '^(display|per pose) ' "$work"/run* | cut -d: -f1 | awk '!seen[$0]++' |
-        while IFS= read -r label; do
-            printf '%-28s' "$label"
-            for column in $(seq "$first" $((first + $# - 1))); do
-                grep -h -F "$label:" "$work"/run* | cut -d: -f2 |
-                    awk -v c="$column" '{ print $c }' | sort -g | awk '{ v[NR] = $1 }
-                        END { printf "  %-27s", v[1] " / " v[int((NR + 1) / 2)] " / " v[NR] }'
-            done
-            echo
-        done
+source "$root/scripts/display.sh"
+# videos: the still face and the moving path, 10 s each, into the scratch folder.
+videos() {
+    for video in still path; do
+        "$build/face-video" "$work/$video.avi" 640x480 10 "$video" &
+    done
+    wait
 }
-
-for path in still path; do
-    "$build/face-video" "$work/$path.avi" 640x480 10 "$path" &
-done
-wait
-if [ "${1:-}" = tune ]; then
-    "$build/bench/filter-bench" tune "$work/still.avi" "$work/path.avi"
+if [ "${1:-}" = model ] || [ "${1:-}" = tune ]; then
+    build=$(cd "${2:-$root/build}" && pwd)
+    start_work
+    videos
+    [ "$1" = tune ] && "$build/bench/filter-bench" tune "$work/still.avi" "$work/path.avi" ||
+        "$build/bench/filter-bench" "$work/still.avi" "$work/path.avi"
     exit
 fi
-runs=${1:-3}
-for run in $(seq "$runs"); do
-    "$build/bench/filter-bench" "$work/still.avi" "$work/path.avi" > "$work/run$run"
+start_under_x 3 "$0" "$@"
+start_work
+videos
+
+spread() { sort -g | awk '{ v[NR] = $1 } END { printf "%.3g / %.3g / %.3g", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
+
+# thread_cpu PID: the CPU seconds of the main thread and llvmpipe's, then of the whole
+# program (its ended threads too: the capture thread ends with the video).
+thread_cpu() {
+    local hz drawing=0 tid
+    hz=$(getconf CLK_TCK)
+    for tid in /proc/"$1"/task/*; do
+        if [ "${tid##*/}" = "$1" ] || grep -q '^llvmpipe' "$tid/comm"; then
+            drawing=$(awk -v a="$drawing" -v hz="$hz" '{ print a + ($14 + $15) / hz }' "$tid/stat")
+        fi
+    done
+    echo "$drawing $(cpu_seconds "$1")"
+}
+
+# follow NAME VIDEO ARGS...: the program follows VIDEO to its end; its records as NAME.poses
+# and NAME.pictures; on the path, its CPU while following into NAME.cpu.
+follow() {
+    local name=$1 video=$2 pid begun before after
+    shift 2
+    "$build/fishtank-track" --camera "$work/$video.avi" --distance 60 "$@" \
+        --record "$work/$name.poses" --record-frames "$work/$name.pictures" > /dev/null 2> "$work/err" &
+    pid=$!
+    wait_for_window Fishtank "$pid" || { cat "$work/err"; echo "prediction: no window" >&2; exit 1; }
+    for _ in $(seq 200); do grep -q "^fishtank-track: tracking" "$work/err" && break; sleep 0.05; done
+    begun=$(date +%s.%N) before=$(thread_cpu "$pid")
+    for _ in $(seq 400); do grep -q "end of" "$work/err" && break; sleep 0.05; done
+    after=$(thread_cpu "$pid")
+    awk -v a="$after" -v b="$before" -v t="$(date +%s.%N)" -v s="$begun" 'BEGIN {
+        split(a, x, " "); split(b, y, " ")
+        printf "%.2f %.2f\n", 100 * (x[2] - y[2]) / (t - s), 100 * (x[1] - y[1]) / (x[2] - y[2]) }' > "$work/$name.cpu"
+    "$build/close-window" "$window"
+    wait "$pid"
+}
+
+settings=("prediction on" "prediction off" "One Euro, as before")
+arguments=("" "--predict off" "--smooth 2,0.3,1.5,0.3")
+for run in $(seq "$seconds"); do
+    for i in "${!settings[@]}"; do
+        # shellcheck disable=SC2086
+        follow "still$i" still ${arguments[$i]}
+        # shellcheck disable=SC2086
+        follow "path$i" path ${arguments[$i]}
+        "$build/bench/filter-bench" records 60 "$work/still$i.poses" "$work/still$i.pictures" \
+            "$work/path$i.poses" "$work/path$i.pictures" > "$work/measured"
+        read -r cpu share < "$work/path$i.cpu"
+        echo "$(sed -n 's/^program: path RMS.*: //p' "$work/measured") $(sed -n 's/^program: still jitter.*: //p' "$work/measured") $(sed -n 's/^program: pictures.*: //p' "$work/measured") $cpu $share" >> "$work/setting$i"
+    done
 done
 
-grep -E '^(still|path)' "$work/run1"
-grep -h '^display: poses' "$work"/run*
-echo
-echo "== $runs runs, each value min / median / max"
-block "moving path, RMS (cm)" 1 x y z "z, the camera's own"
-block "still face, jitter (cm)" 5 x y z
+echo "== fishtank-track --camera, $seconds runs of 10 s each; min / median / max"
+columns=("path RMS x (cm)" "path RMS y (cm)" "path RMS z (cm)" "path RMS z against the camera's own (cm)"
+         "still jitter, drawn x (cm)" "drawn y" "drawn z" "raw x" "raw y" "raw z"
+         "pictures a second" "CPU, % of a core" "the drawing's share, %")
+for i in "${!settings[@]}"; do
+    echo "-- ${settings[$i]}"
+    for c in "${!columns[@]}"; do
+        printf '   %-42s %s\n' "${columns[$c]}" "$(awk -v c=$((c + 1)) '{ print $c }' "$work/setting$i" | spread)"
+    done
+done

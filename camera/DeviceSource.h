@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 #include "camera/VideoSource.h"
 
 // A V4L2 camera as a video source (platform/CameraDevice).
@@ -15,6 +17,8 @@ class DeviceSource : public VideoSource {
     Read readNewest(VideoFrame& frame) override {
         if (!device.readNewest(frame.picture, frame.device)) return Read::failed;
         frame.number = read++;
+        frame.takenAt = std::isfinite(frame.device.exposureStart) ? frame.device.exposureStart
+                                                                  : frame.device.readTime;
         return Read::frame;
     }
 

@@ -35,9 +35,10 @@ bool fitFace(const FaceShape& shape, const std::array<FacePoint, 2>& eyeCentres,
     // by glasses.
     std::vector<cv::Point3d> steadyModel(model.begin(), model.begin() + nosePoints);
     std::vector<cv::Point2d> steadySeen(seen.begin(), seen.begin() + nosePoints);
+    cv::Point3d modelCentres[2];
     for (int eye = 0; eye < 2; ++eye) {
         const auto [first, end] = eyeLandmarks[eye];
-        cv::Point3d modelCentre;
+        cv::Point3d& modelCentre = modelCentres[eye];
         for (int i = first; i < end; ++i)
             modelCentre += model[i - rigidLandmarks.first] / static_cast<double>(end - first);
         steadyModel.insert(steadyModel.end(), eyeCentreWeight, modelCentre);
@@ -77,6 +78,9 @@ bool fitFace(const FaceShape& shape, const std::array<FacePoint, 2>& eyeCentres,
         std::fabs(measured.roll) > largestTilt)
         return false;
     measured.x = place[0], measured.y = place[1], measured.z = place[2];
+    // Eye 0, on the picture's left, is the user's right eye.
+    const cv::Vec3d rightEye = r * cv::Vec3d(modelCentres[0].x, modelCentres[0].y, modelCentres[0].z);
+    measured.rightEye = {rightEye[0], rightEye[1], rightEye[2]};
     face = measured;
     return true;
 }

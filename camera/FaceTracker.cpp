@@ -52,6 +52,7 @@ FaceTrack FaceTracker::track(const VideoFrame& frame) {
     }
     if (track.outcome == FaceTrack::Outcome::posed) {
         track.pose.readTime = frame.device.readTime;
+        track.pose.takenAt = frame.takenAt;
         track.pose.exposureStart = frame.device.exposureStart;
     }
     return track;
@@ -95,7 +96,8 @@ void FaceTracker::measure(const GreyImage& picture, FaceTrack& track) {
         track.outcome = FaceTrack::Outcome::centring;
         return;
     }
-    track.pose.neutralDistance = facePoses->neutralPlace().z;
+    track.pose.neutral = facePoses->neutralPlace();
+    track.pose.rightEye = facePoses->inPoseAxes(track.measure.rightEye);
     track.outcome = FaceTrack::Outcome::posed;
 }
 

@@ -259,6 +259,7 @@ VideoSource::Read FileSource::readNewest(VideoFrame& frame) {
         frame.number = next - 1;
         frame.device.readTime = monotonicSeconds();
     }
+    frame.takenAt = start + static_cast<double>(frame.number) / rate;
     toGrey(picture, frame.picture);
     return Read::frame;
 }

@@ -10,6 +10,9 @@ struct VideoFrame {
     GreyImage picture;
     long number = 0;     // its place among the source's frames, from 0
     DeviceFrame device;  // when it was read; a device's stamp and counts too
+    // Monotonic seconds, when the picture was taken: the start of its exposure where the
+    // device stamps it, a file's frame's due time, else when it was read.
+    double takenAt = 0.0;
 };
 
 // Grey camera pictures, from a camera device (DeviceSource) or from a video file or image

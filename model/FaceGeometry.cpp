@@ -74,22 +74,27 @@ bool FacePoses::poseFor(const FaceMeasure& face, HeadPose& pose) {
         if (centred) neutral = mean;
         return false;
     }
-    const double k = scale();
+    const Vector3 moved = inPoseAxes({face.x - neutral.x, face.y - neutral.y, face.z - neutral.z});
     pose = {};
-    pose.x = -(face.x - neutral.x) * k;
-    pose.y = -(face.y - neutral.y) * k;
-    pose.z = (face.z - neutral.z) * k;
+    pose.x = moved.x;
+    pose.y = moved.y;
+    pose.z = moved.z;
     pose.yaw = face.yaw;
     pose.pitch = face.pitch;
     pose.roll = face.roll;
     return true;
 }
 
-HeadPose FacePoses::neutralPlace() const {
+Vector3 FacePoses::inPoseAxes(const Vector3& offset) const {
     const double k = scale();
-    HeadPose place;
-    place.x = -neutral.x * k;
-    place.y = -neutral.y * k;
-    place.z = neutral.z * k;
-    return place;
+    return {-offset.x * k, -offset.y * k, offset.z * k};
+}
+
+HeadPose FacePoses::neutralPlace() const {
+    const Vector3 place = inPoseAxes({neutral.x, neutral.y, neutral.z});
+    HeadPose pose;
+    pose.x = place.x;
+    pose.y = place.y;
+    pose.z = place.z;
+    return pose;
 }

@@ -62,6 +62,7 @@ constexpr double eyeCentresApart = 6.3;  // cm
 struct FaceMeasure {
     double x = 0, y = 0, z = 0;
     double yaw = 0, pitch = 0, roll = 0;
+    Vector3 rightEye{};  // the user's right eye's centre from the midpoint, in the same axes
 };
 
 // The head's angles from the rotation (row-major) that takes the generic face to the
@@ -93,6 +94,9 @@ class FacePoses {
     // The pose of the user whose face is measured so; false while the faces are being
     // centred (a new neutral place is being taken).
     bool poseFor(const FaceMeasure& face, HeadPose& pose);
+    // A measured offset (x to the right in the picture, y down, z away) in the poses' axes
+    // and scale: x to the user's right, y up.
+    Vector3 inPoseAxes(const Vector3& offset) const;
     // Takes the next faces' place as the neutral one.
     void recentre() { centring = 0, centred = false; }
     bool isCentred() const { return centred; }

@@ -42,10 +42,18 @@ PoseDatagram checkPose(const HeadPose& pose) {
 }
 
 void HeadMapping::headFor(const HeadPose& pose, float& xHead, float& yHead, float& zHead) const {
-    double x = invertX ? -pose.x : pose.x;
-    double y = invertY ? -pose.y : pose.y;
-    double z = invertZ ? -pose.z : pose.z;
-    xHead = static_cast<float>(gain * x / distance);
-    yHead = static_cast<float>(gain * y / distance);
-    zHead = static_cast<float>(1.0 + z / distance);
+    const Vector3 offset = offsetFor(pose);
+    xHead = static_cast<float>(offset.x / distance);
+    yHead = static_cast<float>(offset.y / distance);
+    zHead = static_cast<float>(1.0 + offset.z / distance);
+}
+
+Vector3 HeadMapping::offsetFor(const HeadPose& pose) const {
+    const Vector3 offset = inverted({pose.x, pose.y, pose.z});
+    return {gain * offset.x, gain * offset.y, offset.z};
+}
+
+Vector3 HeadMapping::inverted(const Vector3& place) const {
+    return {invertX ? -place.x : place.x, invertY ? -place.y : place.y,
+            invertZ ? -place.z : place.z};
 }

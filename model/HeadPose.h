@@ -14,6 +14,11 @@ struct HeadPose {
     double yaw = 0, pitch = 0, roll = 0;  // read and recorded; they do not move the head
 };
 
+// An offset or a place in centimetres.
+struct Vector3 {
+    double x = 0, y = 0, z = 0;
+};
+
 enum class PoseDatagram { accepted, wrongSize, notFinite, outOfRange };
 
 // Positions beyond this many centimetres are no head in front of a screen.
@@ -40,4 +45,9 @@ struct HeadMapping {
     bool invertX = false, invertY = false, invertZ = false;
 
     void headFor(const HeadPose& pose, float& xHead, float& yHead, float& zHead) const;
+    // The pose's offset in centimetres, its axes inverted and its sideways and vertical
+    // motion scaled by the gain.
+    Vector3 offsetFor(const HeadPose& pose) const;
+    // A place in centimetres, its axes inverted (a mirrored camera's picture).
+    Vector3 inverted(const Vector3& place) const;
 };

@@ -18,33 +18,41 @@ std::string_view trimmed(std::string_view field) {
     return field;
 }
 
-// Splits a line into exactly seven comma-separated fields, spaces around them dropped.
-bool splitFields(std::string_view line, std::string_view (&fields)[7]) {
-    for (int i = 0; i < 7; ++i) {
+constexpr int mostColumns = 8;  // the pose's seven, and a camera's exposure
+
+// Splits a line into exactly `count` comma-separated fields, spaces around them dropped.
+bool splitFields(std::string_view line, std::string_view (&fields)[mostColumns], int count) {
+    for (int i = 0; i < count; ++i) {
         std::size_t comma = line.find(',');
-        if ((comma == std::string_view::npos) != (i == 6)) return false;
+        if ((comma == std::string_view::npos) != (i == count - 1)) return false;
         fields[i] = trimmed(line.substr(0, comma));
-        if (i < 6) line.remove_prefix(comma + 1);
+        if (i < count - 1) line.remove_prefix(comma + 1);
     }
     return true;
 }
 
-bool isHeader(std::string_view line) {
-    std::string_view fields[7];
-    if (!splitFields(line, fields)) return false;
-    const char* names[7] = {"t", "x", "y", "z", "yaw", "pitch", "roll"};
-    for (int i = 0; i < 7; ++i) {
-        if (fields[i].size() != std::strlen(names[i])) return false;
-        for (std::size_t k = 0; k < fields[i].size(); ++k)
-            if (std::tolower(static_cast<unsigned char>(fields[i][k])) != names[i][k]) return false;
+// The number of columns a header line names (7, or 8 with the exposure); 0 for a line that
+// is no header.
+int headerColumns(std::string_view line) {
+    const char* names[mostColumns] = {"t", "x", "y", "z", "yaw", "pitch", "roll", "exposure"};
+    for (int count : {7, mostColumns}) {
+        std::string_view fields[mostColumns];
+        if (!splitFields(line, fields, count)) continue;
+        bool named = true;
+        for (int i = 0; i < count && named; ++i) {
+            named = fields[i].size() == std::strlen(names[i]);
+            for (std::size_t k = 0; named && k < fields[i].size(); ++k)
+                named = std::tolower(static_cast<unsigned char>(fields[i][k])) == names[i][k];
+        }
+        if (named) return count;
     }
-    return true;
+    return 0;
 }
 
-bool readPoseLine(std::string_view line, double (&values)[7]) {
-    std::string_view fields[7];
-    if (!splitFields(line, fields)) return false;
-    for (int i = 0; i < 7; ++i)
+bool readPoseLine(std::string_view line, int count, double (&values)[mostColumns]) {
+    std::string_view fields[mostColumns];
+    if (!splitFields(line, fields, count)) return false;
+    for (int i = 0; i < count; ++i)
         if (!readDecimal(fields[i], values[i])) return false;
     return true;
 }
@@ -73,11 +81,14 @@ bool readDecimal(std::string_view text, double& value) {
     return true;
 }
 
-std::string poseTraceLine(double time, const HeadPose& pose) {
+std::string poseTraceLine(double time, const HeadPose& pose, double exposure) {
     char line[256];
-    std::snprintf(line, sizeof line, "%.6f,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g\n", time, pose.x,
-                  pose.y, pose.z, pose.yaw, pose.pitch, pose.roll);
-    return line;
+    int length = std::snprintf(line, sizeof line, "%.6f,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g",
+                               time, pose.x, pose.y, pose.z, pose.yaw, pose.pitch, pose.roll);
+    if (std::isfinite(exposure))
+        std::snprintf(line + length, sizeof line - static_cast<std::size_t>(length), ",%.6f",
+                      exposure);
+    return std::string(line) + "\n";
 }
 
 PoseTrace readPoseTrace(const std::string& path, std::string& error) {
@@ -92,6 +103,7 @@ PoseTrace readPoseTrace(const std::string& path, std::string& error) {
     if (rest.substr(0, 3) == "\xEF\xBB\xBF") rest.remove_prefix(3);
 
     PoseTrace trace;
+    int columns = 7;         // as the last header names them
     bool newStretch = true;  // the next pose starts a stretch
     double lastTime = 0.0;   // the last pose's time as written
     long shortened = 0;
@@ -102,19 +114,20 @@ PoseTrace readPoseTrace(const std::string& path, std::string& error) {
         rest.remove_prefix(cutOff ? rest.size() : end + 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (trimmed(line).empty()) continue;
-        if (isHeader(line)) {
+        if (int named = headerColumns(line)) {
+            columns = named;
             newStretch = true;
             continue;
         }
-        double v[7];
-        if (!readPoseLine(line, v)) {
+        double v[mostColumns];
+        if (!readPoseLine(line, columns, v)) {
             if (cutOff) {
                 trace.notes.push_back(path + ":" + std::to_string(number) +
                                       ": skipped a cut last line");
                 break;
             }
-            error =
-                path + ":" + std::to_string(number) + ": not a pose line t,x,y,z,yaw,pitch,roll";
+            error = path + ":" + std::to_string(number) + ": not a pose line " +
+                    (columns == 7 ? poseTraceHeader : cameraPoseTraceHeader);
             return {};
         }
         // Placed by the time since the pose before, so that no time, however large, loses

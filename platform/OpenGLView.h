@@ -22,6 +22,8 @@ class OpenGLContext {
     virtual void makeCurrentContext() = 0;
     // Presents the back buffer.
     virtual void flushBuffer() = 0;
+    // Whether presenting waits for the display's next refresh, where the driver can.
+    virtual void setSwapWaitsForDisplay(bool /*wait*/) {}
 };
 
 // Base class of a view that draws with OpenGL. The platform calls the virtual operations;

@@ -23,6 +23,12 @@ Timer* Timer::scheduledTimerWithTimeInterval(double interval, std::function<void
     return timers.back().get();
 }
 
+void Timer::scheduleAgain(double newInterval) {
+    interval = newInterval;
+    deadline = monotonicSeconds() + interval;
+    valid = true;
+}
+
 void Timer::fireIfDue(double now) {
     if (!valid || now < deadline) return;
     if (repeats) {

@@ -10,6 +10,9 @@ class Timer {
                                                  bool repeats);
     void invalidate() { valid = false; }
     bool isValid() const { return valid; }
+    // Schedules a timer that was invalidated again, its firings `interval` seconds apart
+    // from now on.
+    void scheduleAgain(double interval);
 
     // Run-loop side: fire every timer that is due at `now`, and the earliest deadline left.
     static void fireDueTimers(double now);

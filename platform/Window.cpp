@@ -94,6 +94,9 @@ void Window::Context::makeCurrentContext() {
 void Window::Context::flushBuffer() {
     glfwSwapBuffers(handle);
 }
+void Window::Context::setSwapWaitsForDisplay(bool wait) {
+    glfwSwapInterval(wait ? 1 : 0);
+}
 
 Window& Window::of(GLFWwindow* handle) {
     return *static_cast<Window*>(glfwGetWindowUserPointer(handle));

@@ -44,6 +44,7 @@ class Window {
         explicit Context(GLFWwindow* handle) : handle(handle) {}
         void makeCurrentContext() override;
         void flushBuffer() override;
+        void setSwapWaitsForDisplay(bool wait) override;
 
       private:
         GLFWwindow* handle;
