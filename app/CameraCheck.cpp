@@ -67,22 +67,27 @@ void tellScreen(const CheckSetup& setup, const FaceTrack* lastPosed) {
     const std::optional<TrueScaleTracking>& trueScale = setup.tracking.trueScale;
     if (!trueScale) {
         if (!setup.screen.refusal.empty())
-            std::printf("screen: %s; the picture keeps the viewing angle (--screen WxH in "
-                        "centimetres, or Nin across the diagonal, gives the size)\n",
-                        setup.screen.refusal.c_str());
+            std::printf(
+                "screen: %s; the picture keeps the viewing angle (--screen WxH in "
+                "centimetres, or Nin across the diagonal, gives the size)\n",
+                setup.screen.refusal.c_str());
         else
-            std::printf("screen: not used, the picture keeps the viewing angle (--mapping "
-                        "angle)\n");
+            std::printf(
+                "screen: not used, the picture keeps the viewing angle (--mapping "
+                "angle)\n");
         return;
     }
     const ScreenSize size = trueScale->view.screen;
     std::printf("screen: %.1f x %.1f cm (%s)\n", size.width, size.height,
                 setup.screen.given ? "--screen" : "the monitor");
+    // The window's place is known once it opens, and the picture follows it as it moves.
     if (setup.fullScreen)
         std::printf("window: the whole screen\n");
-    else if (std::optional<ScreenRect> window = windowAtStart(setup.screen, 720, 720, false))
-        std::printf("window: %.1f x %.1f cm at the screen's centre as it opens (720x720 pixels)\n",
-                    window->right - window->left, window->top - window->bottom);
+    else if (std::optional<ScreenSize> window = windowSize(setup.screen, 720, 720))
+        std::printf("window: 720x720 pixels, %.1f x %.1f cm, wherever it opens\n", window->width,
+                    window->height);
+    else
+        std::printf("window: 720x720 pixels, its size in cm told by a display\n");
     std::printf("camera: %+.1f cm across and %+.1f cm up from the screen's centre\n",
                 trueScale->cameraPlace.x, trueScale->cameraPlace.y);
     if (lastPosed) {
@@ -110,10 +115,10 @@ int checkCamera(VideoSource& video, FaceTracker& faces, const std::string& pictu
     while (monotonicSeconds() < end && video.nextFrameDue() < latest) {
         VideoSource::Read read = video.readNewest(frame);
         if (read != VideoSource::Read::frame) {
-            std::printf("%s after %ld frames\n",
+            std::printf("%s after %ld frame%s\n",
                         read == VideoSource::Read::ended ? "end of the file"
                                                          : "the camera stopped delivering pictures",
-                        counted.count());
+                        counted.count(), counted.count() == 1 ? "" : "s");
             ended = true;
             break;
         }

@@ -21,7 +21,8 @@ void FramePacer::start(double refreshRate) {
     if (timer)
         timer->scheduleAgain(interval);
     else
-        timer = Timer::scheduledTimerWithTimeInterval(interval, [this] { drawPaced(); }, true);
+        timer = Timer::scheduledTimerWithTimeInterval(
+            interval, [this] { drawPaced(); }, true);
 }
 
 void FramePacer::drawPaced() {

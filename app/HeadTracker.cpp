@@ -16,8 +16,8 @@
 #include "view/HeadTrackedView.h"
 
 namespace {
-constexpr double lostAfter = 0.5;  // seconds without a pose
-constexpr int mostPerWake = 1024;  // datagrams read per wake-up at most
+constexpr double lostAfter = 0.5;            // seconds without a pose
+constexpr int mostPerWake = 1024;            // datagrams read per wake-up at most
 constexpr double assumedRefreshRate = 60.0;  // Hz, where the display's mode gives none
 constexpr char frameRecordHeader[] = "t,x,y,z,horizon_ms";
 }  // namespace
@@ -67,8 +67,8 @@ void HeadTracker::awakeFromNib() {
     }
     // Each run's lines follow a header line of their own: their times restart.
     if (record)
-        recorded(record,
-                 record->begin(std::string(camera ? cameraPoseTraceHeader : poseTraceHeader) + "\n"));
+        recorded(record, record->begin(
+                             std::string(camera ? cameraPoseTraceHeader : poseTraceHeader) + "\n"));
     if (frames) recorded(frames, frames->begin(std::string(frameRecordHeader) + "\n"));
     Timer::scheduledTimerWithTimeInterval(
         0.1, [this] { watch(); }, true);
@@ -298,7 +298,8 @@ void HeadTracker::recorded(RecordFile*& file, RecordFile::Append result) {
             ++notRecorded[poses ? 0 : 1];
             break;
         case RecordFile::Append::failed:
-            std::fprintf(stderr, "fishtank-track: cannot write the %s record: %s; recording stops\n",
+            std::fprintf(stderr,
+                         "fishtank-track: cannot write the %s record: %s; recording stops\n",
                          poses ? "pose" : "picture", std::strerror(errno));
             file = nullptr;
             break;

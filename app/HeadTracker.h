@@ -50,8 +50,8 @@ struct TrackingSettings {
     // The One Euro filter's defaults, for a tracker's datagrams: on a still head with
     // 0.5 cm of jitter at 250 poses a second they leave under a fifth of it, and follow a
     // 10 cm step to 90 % in under 40 ms.
-    Smoothing sideways{1.0, 0.05};  // x and y
-    Smoothing distance{1.0, 0.05};  // z
+    Smoothing sideways{1.0, 0.05};               // x and y
+    Smoothing distance{1.0, 0.05};               // z
     std::optional<TrueScaleTracking> trueScale;  // none: the angle mapping
 };
 

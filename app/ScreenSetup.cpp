@@ -1,6 +1,5 @@
 #include "app/ScreenSetup.h"
 
-#include <cmath>
 #include <string_view>
 
 #include "app/CommandLine.h"
@@ -29,28 +28,27 @@ ScreenSetup setUpScreen(const std::string& given) {
     if (text.size() > 2 && text.substr(text.size() - 2) == "in" &&
         readDecimal(text.substr(0, text.size() - 2), inches) && inches > 0 && inches <= 500) {
         if (!screen.monitor)
-            failUsage("fishtank-track",
-                      "--screen " + given + " needs the monitor's mode for the screen's aspect; "
-                      "without a display give WxH in centimetres");
+            failUsage("fishtank-track", "--screen " + given +
+                                            " needs the monitor's mode for the screen's aspect; "
+                                            "without a display give WxH in centimetres");
         screen.size = screenOfDiagonal(inches, modeWidth, modeHeight);
     } else if (readList(given, 'x', values, 2)) {
         screen.size = ScreenSize{values[0], values[1]};
     } else {
-        failUsage("fishtank-track", "--screen wants WxH in centimetres or Nin, the diagonal in "
-                                    "inches, not '" + given + "'");
+        failUsage("fishtank-track",
+                  "--screen wants WxH in centimetres or Nin, the diagonal in "
+                  "inches, not '" +
+                      given + "'");
     }
     if (std::optional<std::string> why = implausibleScreen(*screen.size, modeWidth, modeHeight))
         failUsage("fishtank-track", "--screen " + given + ": " + *why);
     return screen;
 }
 
-std::optional<ScreenRect> windowAtStart(const ScreenSetup& screen, int pixelsWide,
-                                        int pixelsHigh, bool fullScreen) {
-    if (!screen.size) return std::nullopt;
-    if (fullScreen) return wholeScreen(*screen.size);
-    if (!screen.monitor || screen.monitor->width <= 0 || screen.monitor->height <= 0)
+std::optional<ScreenSize> windowSize(const ScreenSetup& screen, int pixelsWide, int pixelsHigh) {
+    if (!screen.size || !screen.monitor || screen.monitor->width <= 0 ||
+        screen.monitor->height <= 0)
         return std::nullopt;
-    const double across = screen.size->width / screen.monitor->width * pixelsWide / 2.0;
-    const double up = screen.size->height / screen.monitor->height * pixelsHigh / 2.0;
-    return ScreenRect{-across, -up, across, up};
+    return ScreenSize{screen.size->width / screen.monitor->width * pixelsWide,
+                      screen.size->height / screen.monitor->height * pixelsHigh};
 }

@@ -21,8 +21,6 @@ struct ScreenSetup {
 // implausible leaves `size` empty and says why in `refusal`.
 ScreenSetup setUpScreen(const std::string& given);
 
-// The rectangle of a window of `pixelsWide` x `pixelsHigh` placed at the centre of the
-// screen, or the whole screen for a full-screen one; none where no monitor tells how large
-// a pixel is.
-std::optional<ScreenRect> windowAtStart(const ScreenSetup& screen, int pixelsWide,
-                                        int pixelsHigh, bool fullScreen);
+// The size of a window of `pixelsWide` x `pixelsHigh` on the screen; none where no monitor
+// tells how large a pixel is.
+std::optional<ScreenSize> windowSize(const ScreenSetup& screen, int pixelsWide, int pixelsHigh);

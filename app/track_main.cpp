@@ -58,11 +58,11 @@ const char usage[] =
     "                  (default 1)\n"
     "  --invert AXES   flips any of x, y, z, comma-separated (+x right, +y up,\n"
     "                  +z away from the screen)\n"
-    "  --smooth MIN_CUTOFF,BETA  smooths with the One Euro filter instead: cutoff in Hz\n"
-    "                  when still, and its rise per cm/s of motion (default for a\n"
-    "                  tracker 1,0.05); four values set z apart (x,y then z); off\n"
-    "                  draws poses as they come. The camera's default is a filter of\n"
-    "                  place and velocity that predicts the head to when it is seen\n"
+    "  --smooth MIN_CUTOFF,BETA  the One Euro filter: cutoff in Hz when still, and\n"
+    "                  its rise per cm/s of motion (default for a tracker 1,0.05);\n"
+    "                  four values set z apart (x,y then z); off draws poses as they\n"
+    "                  come. The camera's default is a filter of place and velocity\n"
+    "                  that predicts the head to when it is seen\n"
     "  --predict off   the camera's filter without its prediction\n"
     "  --mapping angle|true-scale  true-scale: the screen as a real window onto the\n"
     "                  tunnel, from the eye's real place (the camera's default, and\n"
@@ -135,12 +135,11 @@ Options parse(int argc, char** argv) {
             options.fullScreen = true;
             continue;
         }
-        const char* value =
-            optionValue("fishtank-track", usage, argc, argv, i,
-                        {"--port", "--listen", "--distance", "--gain", "--invert", "--smooth",
-                         "--record", "--camera-fov", "--camera-check", "--camera-settings",
-                         "--predict", "--record-frames", "--mapping", "--screen",
-                         "--camera-place", "--stereo", "--ipd"});
+        const char* value = optionValue(
+            "fishtank-track", usage, argc, argv, i,
+            {"--port", "--listen", "--distance", "--gain", "--invert", "--smooth", "--record",
+             "--camera-fov", "--camera-check", "--camera-settings", "--predict", "--record-frames",
+             "--mapping", "--screen", "--camera-place", "--stereo", "--ipd"});
         if (arg == "--port") {
             auto isPort = [](double n) { return n >= 0 && n <= 65535 && n == std::floor(n); };
             options.port = static_cast<int>(
@@ -288,8 +287,9 @@ Options parse(int argc, char** argv) {
         fail("--predict goes with the camera's own filter, not with --smooth");
     if (options.mapping == Options::Mapping::angle &&
         (!options.screen.empty() || options.cameraPlace || options.stereo != Stereo::off))
-        fail("--screen, --camera-place and --stereo are for the true-scale picture, not "
-             "--mapping angle");
+        fail(
+            "--screen, --camera-place and --stereo are for the true-scale picture, not "
+            "--mapping angle");
     if (!options.useCamera && options.cameraPlace) fail("--camera-place is for --camera");
     if (options.ipd && options.stereo == Stereo::off) fail("--ipd goes with --stereo anaglyph");
     return options;

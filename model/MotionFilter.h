@@ -81,7 +81,7 @@ class HeadPredictor {
 
     void add(const HeadPose& pose, double time);
     HeadPose predict(double time) const;
-    HeadPose position() const;  // without prediction
+    HeadPose position() const;                // without prediction
     double time() const { return x.time(); }  // the last pose's
     bool started() const { return x.started(); }
     void reset();

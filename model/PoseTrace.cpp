@@ -83,8 +83,8 @@ bool readDecimal(std::string_view text, double& value) {
 
 std::string poseTraceLine(double time, const HeadPose& pose, double exposure) {
     char line[256];
-    int length = std::snprintf(line, sizeof line, "%.6f,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g",
-                               time, pose.x, pose.y, pose.z, pose.yaw, pose.pitch, pose.roll);
+    int length = std::snprintf(line, sizeof line, "%.6f,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g", time,
+                               pose.x, pose.y, pose.z, pose.yaw, pose.pitch, pose.roll);
     if (std::isfinite(exposure))
         std::snprintf(line + length, sizeof line - static_cast<std::size_t>(length), ",%.6f",
                       exposure);

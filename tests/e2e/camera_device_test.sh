@@ -48,9 +48,11 @@ check() {
     status=$?
     cp out "out.$name"; cp err "err.$name"
 }
-# window SOURCE: the tracked program's window following the camera SOURCE.
+# fail_in NAME WHY: fails, telling out.NAME and err.NAME.
+fail_in() { cp "out.$1" out; cp "err.$1" err; fail "$1: $2"; }
+# window SOURCE [ARGS...]: the tracked program's window following the camera SOURCE.
 window() {
-    "$track" --camera "$1" > out 2> err &
+    "$track" --camera "$@" > out 2> err &
     pid=$!
     wait_for_window Fishtank "$pid" || fail "no window for $1"
     xdotool windowfocus --sync "$window"
@@ -123,11 +125,18 @@ for name in grey mjpg yuyv; do
         fail "the face through $node ($name): status $status"
     ok "$name: $(head -1 out); $(grep '^face: ' out)"
     if [ "$name" != grey ]; then
-        window "$node"
+        window "$node" --record "poses.$name" --record-frames "pictures.$name"
         wait_for 60 grep -q "^fishtank-track: tracking$" err || fail "no tracking line through $node ($name)"
+        sleep 5
         quit
         cp out "out.window-$name"; cp err "err.window-$name"
-        ok "$name: the tracking line, and Ctrl+Q ended it in ${took}s"
+        # The poses' pictures were taken before they arrived (the loopback stamps nothing:
+        # when they were read), and each picture's horizon is held within 100 ms.
+        awk -F, 'FNR > 1 && FILENAME ~ /poses/ && !($8 <= $1 && $8 > $1 - 10) { exit 1 }
+                 FNR > 1 && FILENAME ~ /pictures/ && !($5 >= 0 && $5 <= 100.001) { exit 1 }' \
+            "poses.$name" "pictures.$name" && [ "$(wc -l < "pictures.$name")" -gt 1 ] ||
+            fail_in "window-$name" "records: $(head -3 "poses.$name" "pictures.$name")"
+        ok "$name: the tracking line, $(($(wc -l < "pictures.$name") - 1)) pictures recorded, and Ctrl+Q ended it in ${took}s"
     fi
     kill "$feeder"
     wait "$feeder"
@@ -170,8 +179,6 @@ ok "Ctrl+Q ended the window in ${took}s"
 # The program's own capture: the rate delivered (by the buffers' sequence numbers) within
 # 10 % of the webcam's, the frames' age from either kind of stamp above 0 and under two
 # periods, the node's kind named, a low rate blamed on the right cause, no decoder noise.
-# fail_in NAME WHY: fails, telling out.NAME and err.NAME.
-fail_in() { cp "out.$1" out; cp "err.$1" err; fail "$1: $2"; }
 # frames NAME: the rate, the delivered rate, the median age and the frames dropped (no more
 # than the check's two seconds hold), from out.NAME.
 frames() {
@@ -192,6 +199,7 @@ check exposure "$track" --camera /dev/video1
 frames exposure
 ! grep -q "stamps the end of a frame" out || fail_in exposure "start-of-exposure stamps taken for end-of-frame ones"
 ok "vivid, start-of-exposure stamps: $rate frames/s, $delivered delivered, $age ms old, $dropped dropped"
+
 for name in grey mjpg yuyv; do
     grep -q -i -E "^camera /dev/video[0-9]+: 640x480 $name at" "out.$name" || fail_in "$name" "the format not named"
 done
