@@ -101,7 +101,7 @@ wait "$pid"
 status=$?
 pid=
 [ "$status" -eq 1 ] &&
-    grep -q -E "^the camera stopped delivering pictures after [0-9]+ frames$|cannot open the camera /dev/video1: it delivers no pictures" out err &&
+    grep -q -E "^the camera stopped delivering pictures after [0-9]+ frames?$|cannot open the camera /dev/video1: it delivers no pictures" out err &&
     { ! grep -q "after 0 frames" out || [ ! -e /tmp/early.png ]; } ||
     fail "a camera unplugged as the check starts: status $status"
 wait_for 30 sh -c "modprobe -r vivid 2> /dev/null" && modprobe vivid $webcams && wait_for 30 test -e /dev/video1 ||
