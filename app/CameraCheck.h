@@ -13,7 +13,7 @@
 // the last picture with the face marked to `picturePath`; and, for the true-scale picture
 // (`tracking`'s), the screen, the window as it will open, the camera's place and the eye's.
 // A file's frames due after the two seconds are not waited for. Returns the exit status: 0
-// with a face followed to a pose in the last picture, 1 without (saying why),
+// with a face in the last picture and the face followed to a pose, 1 without (saying why),
 // checkNotWritten when the report or the picture could not be written (said on stderr).
 constexpr int checkNotWritten = 3;
 struct CheckSetup {

@@ -38,7 +38,8 @@ struct CameraTracker::Capture {
     WakeUp wakeUp;
     std::mutex mailboxLock;
     std::condition_variable mailboxTaken;
-    std::optional<CameraPose> mailbox;  // until drawn
+    std::optional<CameraPose> mailbox;  // until taken
+    bool drawing = false;               // a pose taken is being drawn
 
     std::mutex stateLock;
     std::condition_variable stateChanged;
@@ -100,6 +101,7 @@ void CameraTracker::stop() {
     Capture& c = *capture;
     std::unique_lock<std::mutex> lock(c.stateLock);
     c.stopping = true;
+    if (c.source) c.source->interrupt();  // the source is replaced only under this lock
     c.stateChanged.notify_all();
     c.mailboxTaken.notify_all();
     c.stateChanged.wait_for(lock, std::chrono::milliseconds(150),
@@ -112,13 +114,15 @@ bool CameraTracker::takePose(CameraPose& pose) {
     std::lock_guard<std::mutex> lock(c.mailboxLock);
     if (!c.mailbox) return false;
     pose = *c.mailbox;
+    c.mailbox.reset();
+    c.drawing = true;
     return true;
 }
 
 void CameraTracker::poseDrawn() {
     Capture& c = *capture;
     std::lock_guard<std::mutex> lock(c.mailboxLock);
-    c.mailbox.reset();
+    c.drawing = false;
     c.mailboxTaken.notify_all();
 }
 
@@ -139,10 +143,11 @@ void CameraTracker::Capture::run() {
 }
 
 void CameraTracker::Capture::follow() {
-    FrameCount counted;  // since the source opened
+    FrameCount counted;  // since the source (re)opened
     bool rateTold = false, wasFrozen = false, errorTold = false;
     while (!stopRequested()) {
         VideoSource::Read read = source->readNewest(frame);
+        if (stopRequested()) return;
         if (read == VideoSource::Read::ended) {
             long skipped = source->skippedFrames();
             std::fprintf(stderr, "fishtank-track: camera: end of %s%s\n", name.c_str(),
@@ -192,7 +197,8 @@ void CameraTracker::Capture::hand(const CameraPose& pose) {
     std::unique_lock<std::mutex> lock(mailboxLock);
     mailbox = pose;
     wakeUp.notify();
-    mailboxTaken.wait_for(lock, drawingWait, [this] { return !mailbox || stopRequested(); });
+    mailboxTaken.wait_for(lock, drawingWait,
+                          [this] { return (!mailbox && !drawing) || stopRequested(); });
 }
 
 // The camera's own rate, from its frame numbers, falls in dim light; the rate of frames
@@ -221,17 +227,25 @@ void CameraTracker::Capture::tellLowRate(const FrameCount& counted) {
 }
 
 bool CameraTracker::Capture::reopen() {
-    source.reset();
+    {
+        std::lock_guard<std::mutex> lock(stateLock);
+        source.reset();
+    }
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(stateLock);
             if (stateChanged.wait_for(lock, std::chrono::seconds(1), [this] { return stopping; }))
                 return false;
         }
+        std::unique_ptr<VideoSource> opened;
         try {
-            source = openVideoSource(name, settings);
+            opened = openVideoSource(name, settings);
         } catch (const std::exception&) {
             continue;
+        }
+        {
+            std::lock_guard<std::mutex> lock(stateLock);
+            source = std::move(opened);
         }
         std::fprintf(stderr, "fishtank-track: %s\n", description().c_str());
         ::tellSettingsChanged(*source);

@@ -20,6 +20,8 @@ std::string cameraProblemText(CameraProblem problem, int error) {
             return "it delivers no pictures in a format this program reads: MJPG, YUYV or GREY";
         case CameraProblem::noRoomOnBus:
             return "no room on its USB bus: close other cameras, or plug it into another port";
+        case CameraProblem::noBuffers:
+            return "it gives no buffers to stream into";
         case CameraProblem::noPictures:
             return "it delivers no pictures (none within 5 s)";
         case CameraProblem::systemError:

@@ -4,7 +4,6 @@
 
 namespace {
 constexpr std::size_t trialPictures = 8;
-constexpr double rightAfter = 0.001;   // s between pictures where the swap paces them
 constexpr double drawingWeight = 0.1;  // of each picture's time in the expected one
 }  // namespace
 
@@ -17,7 +16,8 @@ void FramePacer::start(double refreshRate) {
     refresh = 1.0 / refreshRate;
     const bool swapPaces = swap != Swap::returnsAtOnce;
     context.setSwapWaitsForDisplay(swapPaces);
-    const double interval = swapPaces ? rightAfter : refresh;
+    const double interval = swapPaces ? refresh / 2 : refresh;
+    lastPacedSwap = 0.0;
     if (timer)
         timer->scheduleAgain(interval);
     else
@@ -38,15 +38,16 @@ void FramePacer::stop() {
     context.setSwapWaitsForDisplay(false);  // the program's own ticks never wait
 }
 
-void FramePacer::pictureTook(double seconds) {
-    drawing += drawingWeight * (seconds - drawing);
+void FramePacer::pictureShown(double begun, double swapped) {
+    drawing += drawingWeight * (swapped - begun - drawing);
     if (!running) return;
     if (swap == Swap::returnsAtOnce && !pacing) timer->scheduleAgain(refresh);
-    if (swap != Swap::unknown) return;
-    trial.push_back(seconds);
+    if (swap != Swap::unknown || !pacing) return;
+    if (lastPacedSwap > 0.0) trial.push_back(swapped - lastPacedSwap);
+    lastPacedSwap = swapped;
     if (trial.size() < trialPictures) return;
     std::nth_element(trial.begin(), trial.begin() + trial.size() / 2, trial.end());
-    swap = trial[trial.size() / 2] > refresh / 4 ? Swap::waits : Swap::returnsAtOnce;
+    swap = trial[trial.size() / 2] > 0.75 * refresh ? Swap::waits : Swap::returnsAtOnce;
     if (swap == Swap::returnsAtOnce) {
         context.setSwapWaitsForDisplay(false);
         timer->scheduleAgain(refresh);

@@ -40,7 +40,8 @@ HeadTracker::HeadTracker(std::unique_ptr<UdpSocket> socket, std::unique_ptr<Came
       xFilter(settings.sideways.minCutoff, settings.sideways.beta),
       yFilter(settings.sideways.minCutoff, settings.sideways.beta),
       zFilter(settings.distance.minCutoff, settings.distance.beta),
-      predictor(cameraSidewaysMotion, cameraDistanceMotion) {}
+      predictor(cameraSidewaysMotion, cameraDistanceMotion),
+      refreshRate(assumedRefreshRate) {}
 
 void HeadTracker::awakeFromNib() {
     if (oglView) {
@@ -54,6 +55,8 @@ void HeadTracker::awakeFromNib() {
                                                  [this] { drawPredicted(); });
     }
     // Said once the window exists: a program that cannot start announces nothing.
+    if (!settings.trueScaleRefused.empty())
+        std::fprintf(stderr, "fishtank-track: %s\n", settings.trueScaleRefused.c_str());
     if (socket) {
         std::fprintf(stderr, "fishtank-track: listening on %s:%d\n", socket->address().c_str(),
                      socket->port());
@@ -152,7 +155,7 @@ void HeadTracker::drawPicture(const HeadPose& head, double horizon) {
     const double begun = monotonicSeconds();
     controller->track(false);
     const double swapped = monotonicSeconds();
-    if (pacer) pacer->pictureTook(swapped - begun);
+    if (pacer) pacer->pictureShown(begun, swapped);
     if (frames) {
         char line[160];
         std::snprintf(line, sizeof line, "%.6f,%.17g,%.17g,%.17g,%.3f\n", swapped, head.x, head.y,

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "app/CameraTracker.h"
 #include "app/FramePacer.h"
@@ -53,6 +54,7 @@ struct TrackingSettings {
     Smoothing sideways{1.0, 0.05};               // x and y
     Smoothing distance{1.0, 0.05};               // z
     std::optional<TrueScaleTracking> trueScale;  // none: the angle mapping
+    std::string trueScaleRefused;  // why not, where it was wanted: told as the window opens
 };
 
 // Drives the view's head from the poses of a head tracker, on the main thread: datagrams
@@ -105,8 +107,8 @@ class HeadTracker : public ObjectController {
     OneEuroFilter xFilter, yFilter, zFilter;
     HeadPredictor predictor;
     std::unique_ptr<FramePacer> pacer;  // while a face is followed, with prediction
-    double refreshRate = 60.0;
-    std::optional<CameraPose> newest;  // the camera's newest pose drawn
+    double refreshRate;  // Hz
+    std::optional<CameraPose> newest;  // the camera's newest pose taken
     bool awaitingPicture = false;      // the newest camera pose is not yet on the screen
     bool tracking = false;
     double lastPoseTime = 0.0;

@@ -46,9 +46,11 @@ ScreenSetup setUpScreen(const std::string& given) {
 }
 
 std::optional<ScreenSize> windowSize(const ScreenSetup& screen, int pixelsWide, int pixelsHigh) {
-    if (!screen.size || !screen.monitor || screen.monitor->width <= 0 ||
-        screen.monitor->height <= 0)
-        return std::nullopt;
-    return ScreenSize{screen.size->width / screen.monitor->width * pixelsWide,
-                      screen.size->height / screen.monitor->height * pixelsHigh};
+    if (!screen.size || !screen.monitor || screen.monitor->width <= 0) return std::nullopt;
+    const Monitor& m = *screen.monitor;
+    const ScreenRect r = windowOnScreen(
+        *screen.size, m,
+        {{static_cast<float>(m.x), static_cast<float>(m.y)},
+         {static_cast<float>(pixelsWide), static_cast<float>(pixelsHigh)}});
+    return ScreenSize{r.right - r.left, r.top - r.bottom};
 }

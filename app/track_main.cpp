@@ -113,6 +113,15 @@ struct Options {
     failUsage("fishtank-track", message);
 }
 
+// The file `option` writes into: a name, not standard output, which has `what` already.
+std::string fileName(const std::string& option, const char* value, const char* what) {
+    if (*value == '\0') fail(option + " needs a file name");
+    if (std::string(value) == "-")
+        fail(option + " wants a file name: standard output (-) has " + what +
+             " (./- names a file called -)");
+    return value;
+}
+
 Options parse(int argc, char** argv) {
     Options options;
     HeadMapping& mapping = options.settings.mapping;
@@ -160,12 +169,7 @@ Options parse(int argc, char** argv) {
             else
                 fail(std::string("--camera-settings wants keep or adjust, not '") + value + "'");
         } else if (arg == "--camera-check") {
-            if (*value == '\0') fail("--camera-check needs a file name for the picture");
-            if (std::string(value) == "-")
-                fail(
-                    "--camera-check wants a file name: standard output (-) has the check's "
-                    "report (./- names a file called -)");
-            options.checkPicture = value;
+            options.checkPicture = fileName(arg, value, "the check's report");
         } else if (arg == "--distance") {
             auto fits = [](double n) { return n >= 1 && n <= 10000; };
             mapping.distance =
@@ -252,20 +256,9 @@ Options parse(int argc, char** argv) {
             auto fits = [](double n) { return n >= 3 && n <= 10; };
             options.ipd = readNumber("fishtank-track", arg, value, fits, "centimetres, 3 to 10");
         } else if (arg == "--record-frames") {
-            if (*value == '\0') fail("--record-frames needs a file name");
-            if (std::string(value) == "-")
-                fail(
-                    "--record-frames wants a file name: standard output (-) has the program's "
-                    "own lines (./- names a file called -)");
-            options.recordFrames = value;
+            options.recordFrames = fileName(arg, value, "the program's own lines");
         } else {
-            if (*value == '\0') fail("--record needs a file name");
-            // Standard output carries the view's own lines; poses among them would be lost.
-            if (std::string(value) == "-")
-                fail(
-                    "--record wants a file name: standard output (-) has the program's own "
-                    "lines (./- names a file called -)");
-            options.record = value;
+            options.record = fileName(arg, value, "the program's own lines");
         }
     }
     if (options.listCameras && options.otherOptions > 0)
@@ -275,6 +268,8 @@ Options parse(int argc, char** argv) {
         fail("--record records the window's poses; --camera-check opens no window");
     if (check && !options.recordFrames.empty())
         fail("--record-frames records the window's pictures; --camera-check opens no window");
+    if (!options.record.empty() && options.record == options.recordFrames)
+        fail("--record and --record-frames want files of their own");
     if (check) options.useCamera = true;
     if (options.useCamera && options.socketGiven)
         fail(std::string("--port and --listen are for a tracker's datagrams; ") +
@@ -329,11 +324,13 @@ int listCameras() {
 }
 
 // The record file, opened (and locked) before anything is announced.
-std::unique_ptr<RecordFile> openRecord(const std::string& path) {
+// A record file that was created is removed again if the other cannot be opened.
+std::unique_ptr<RecordFile> openRecord(const std::string& path, RecordFile* opened = nullptr) {
     if (path.empty()) return nullptr;
     try {
         return std::make_unique<RecordFile>(path);
     } catch (const std::runtime_error& e) {
+        if (opened) opened->discardIfCreated();
         fail("cannot record into " + path + ": " + e.what());
     }
 }
@@ -343,19 +340,18 @@ std::unique_ptr<RecordFile> openRecord(const std::string& path) {
 // monitor's size cannot be used.
 ScreenSetup setUpTrueScale(Options& options) {
     using Mapping = Options::Mapping;
-    const bool wanted =
-        options.mapping == Mapping::trueScale ||
-        (options.mapping == Mapping::chosen && (options.useCamera || !options.screen.empty()));
+    const bool wanted = options.mapping == Mapping::trueScale ||
+                        (options.mapping == Mapping::chosen &&
+                         (options.useCamera || !options.screen.empty() ||
+                          options.stereo != Stereo::off));
     if (!wanted) return {};
     ScreenSetup screen = setUpScreen(options.screen);
     if (!screen.size) {
-        if (options.checkPicture.empty())
-            std::fprintf(stderr,
-                         "fishtank-track: %s; give the screen's size with --screen WxH "
-                         "(centimetres) or --screen Nin (inches across); the picture keeps the "
-                         "viewing angle%s\n",
-                         screen.refusal.c_str(),
-                         options.stereo == Stereo::off ? "" : ", without stereo");
+        options.settings.trueScaleRefused =
+            screen.refusal +
+            "; give the screen's size with --screen WxH (centimetres) or --screen Nin (inches "
+            "across); the picture keeps the viewing angle" +
+            (options.stereo == Stereo::off ? "" : ", without stereo");
         return screen;
     }
     TrueScaleTracking& trueScale = options.settings.trueScale.emplace();
@@ -401,12 +397,11 @@ int main(int argc, char** argv) {
             faces = std::make_unique<FaceTracker>(
                 options.fieldOfView,
                 options.distanceGiven ? options.settings.mapping.distance : 0.0);
-            faces->loadModels();
             restoreCameraSettingsAtExit();
             video = openVideoSource(options.camera, options.cameraSettings);
         } catch (const CameraDeviceError& e) {
             return cannotOpen(cameraOpenText(e));
-        } catch (const std::runtime_error& e) {
+        } catch (const std::exception& e) {  // the file's reader, the models', memory
             return cannotOpen(e.what());
         }
         if (!options.checkPicture.empty())
@@ -416,7 +411,7 @@ int main(int argc, char** argv) {
                                                  options.cameraSettings);
     }
     std::unique_ptr<RecordFile> record = openRecord(options.record);
-    std::unique_ptr<RecordFile> frames = openRecord(options.recordFrames);
+    std::unique_ptr<RecordFile> frames = openRecord(options.recordFrames, record.get());
     // A program that cannot start leaves no record file it made behind.
     auto cannotStart = [&](int status) {
         if (record) record->discardIfCreated();

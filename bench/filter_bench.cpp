@@ -1,8 +1,9 @@
 // Measures the head's motion filter and its prediction on the camera's own poses of the
 // tests' synthetic videos (tests/camera/face_video.cpp), followed in real time:
 //   filter-bench STILL PATH       the still face's raw noise; then for each way of drawing
-//                                 the head (raw, today's One Euro smoothing, the motion
-//                                 filter alone, the filter with prediction) its RMS error on
+//                                 the head (raw, the One Euro filter as --smooth
+//                                 2,0.3,1.5,0.3 sets it, the motion filter alone, the
+//                                 filter with prediction) its RMS error on
 //                                 the moving path and its jitter from picture to picture on
 //                                 the still face; the distance also against the camera's
 //                                 own, which errs with the head's place sideways
@@ -86,7 +87,7 @@ struct Tuning {
     MotionNoise sideways = cameraSidewaysMotion, distance = cameraDistanceMotion;
 };
 
-// The camera's One Euro settings before the motion filter (--smooth 2,0.3,1.5,0.3).
+// The camera's One Euro settings as --smooth 2,0.3,1.5,0.3 gives them.
 constexpr Smoothing oneEuroSideways{2.0, 0.3}, oneEuroDistance{1.5, 0.3};
 
 // The head each picture shows.
@@ -327,7 +328,13 @@ struct Recorded {
 Recorded recorded(const char* posesPath, const char* picturesPath, double refresh, bool path) {
     Recorded r;
     const auto poses = readRecord(posesPath), pictures = readRecord(picturesPath);
-    if (poses.size() < 60 || pictures.size() < 60 || poses[0].size() != 8) return r;
+    auto ofSize = [](const std::vector<std::vector<double>>& lines, std::size_t size) {
+        for (const auto& line : lines)
+            if (line.size() != size) return false;
+        return true;
+    };
+    if (poses.size() < 60 || pictures.size() < 60 || !ofSize(poses, 8) || !ofSize(pictures, 5))
+        return r;
     const double first = poses[0][7], period = 1.0 / SyntheticCamera::framesPerSecond;
     double start = first, best = INFINITY;
     for (int number = 0; path && number < 120; ++number) {

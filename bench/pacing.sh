@@ -1,8 +1,8 @@
 #!/bin/bash
 # Runs fishtank, ref12 (the naive reference, default pixel format), ref12-trimmed (the
-# same with Fishtank's colour-only format) and fishtank-track with no tracker sending, in
-# turn, ROUNDS times (default 3: A B C D A B C D A B C D) under one Xvfb, SECONDS each
-# (default 60). Prints every run, then per program the
+# same with Fishtank's colour-only format) and fishtank-track with no tracker sending (as
+# it is, in true scale, and in anaglyph), in turn, ROUNDS times (default 3) under one
+# Xvfb, SECONDS each (default 60). Prints every run, then per program the
 # minimum, median and maximum of: ticks per second, mean and 99th-percentile deviation of
 # the tick interval from 1/12 s, drift (ticks gained or lost), CPU seconds, peak RSS; and
 # fishtank's medians as ratios to each of the others. Ticks are counted from outside, by an
@@ -16,10 +16,11 @@ start_under_x 60 "$0" "$@"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# measure NAME TITLE COMMAND: one run; appends "name tps mean p99 drift cpu rss" to results.
+# measure NAME TITLE COMMAND...: one run; appends "name tps mean p99 drift cpu rss" to
+# results.
 measure() {
-    local name=$1 title=$2 command=$3 stamps="$work/$1.$RANDOM" pid
-    TICKSTAMP_FILE=$stamps LD_PRELOAD="$build/bench/libtickstamp.so" "$command" > /dev/null &
+    local name=$1 title=$2 stamps="$work/$1.$RANDOM" pid
+    TICKSTAMP_FILE=$stamps LD_PRELOAD="$build/bench/libtickstamp.so" "${@:3}" > /dev/null 2>&1 &
     pid=$!
     wait_for_window "$title" "$pid" || { echo "pacing: $name opened no window" >&2; exit 1; }
     sleep 1  # past start-up
@@ -48,6 +49,9 @@ for _ in $(seq "${ROUNDS:-3}"); do
     measure ref12 ref12 "$build/ref12"
     measure ref12-trimmed ref12-trimmed "$build/ref12-trimmed"
     measure fishtank-track Fishtank "$build/fishtank-track"
+    # Xvfb's 1024x768 screen reports no size: one in its aspect.
+    measure true-scale Fishtank "$build/fishtank-track" --screen 40x30
+    measure anaglyph Fishtank "$build/fishtank-track" --screen 40x30 --stereo anaglyph
 done
 
 awk '

@@ -68,7 +68,7 @@ follow() {
     wait "$pid"
 }
 
-settings=("prediction on" "prediction off" "One Euro, as before")
+settings=("prediction on" "prediction off" "One Euro, --smooth 2,0.3,1.5,0.3")
 arguments=("" "--predict off" "--smooth 2,0.3,1.5,0.3")
 for run in $(seq "$seconds"); do
     for i in "${!settings[@]}"; do

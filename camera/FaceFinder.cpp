@@ -135,9 +135,14 @@ struct FaceFinder::State {
 FaceFinder::FaceFinder() : state(std::make_unique<State>()) {
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     cv::setNumThreads(0);  // all of it on the calling thread: one core, as measured
-    if (!state->detector.load(modelPath))
+    bool loaded = false;
+    try {
+        loaded = state->detector.load(modelPath);
+    } catch (const cv::Exception&) {  // the library's reader throws on a damaged file
+    }
+    if (!loaded)
         throw std::runtime_error(std::string("the face detector's model ") + modelPath +
-                                 " is missing (it comes with Debian's opencv-data)");
+                                 " is missing or damaged (it comes with Debian's opencv-data)");
 }
 
 FaceFinder::~FaceFinder() = default;

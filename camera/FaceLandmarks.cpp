@@ -187,6 +187,12 @@ struct FaceLandmarks::Model {
 void FaceLandmarks::Model::read(ModelReader& in) {
     if (in.signedInteger("its version") != 1) ModelReader::damaged("an unknown version");
     in.column(meanShape, "its mean shape");
+    // The shape's turn and the face's box are found from the mean shape's spread.
+    float spread = 0;
+    for (int i = 1; i < faceLandmarks; ++i)
+        spread += std::fabs(meanShape[2 * i] - meanShape[0]) +
+                  std::fabs(meanShape[2 * i + 1] - meanShape[1]);
+    if (!(spread > 1.0f)) ModelReader::damaged("its mean shape has no extent");
     const std::uint64_t stageCount = in.count("stages", leastStage);
     if (stageCount == 0) ModelReader::damaged("no stages");
     for (std::uint64_t k = 0; k < stageCount; ++k) {
@@ -250,34 +256,35 @@ FaceLandmarks::FaceLandmarks() = default;
 FaceLandmarks::~FaceLandmarks() = default;
 
 void FaceLandmarks::load(const std::string& path) {
-    if (model) return;
     const std::string named = "the face landmark model " + path;
     // Not blocking: a FIFO in the model's place is refused, not waited on.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT)
+    struct File {
+        int fd;
+        ~File() {
+            if (fd >= 0) ::close(fd);
+        }
+    } file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (file.fd < 0 && errno == ENOENT)
         throw std::runtime_error(named + " is missing (it comes with Debian's libdlib-data)");
-    if (fd < 0) throw std::runtime_error(named + " cannot be read: " + openProblem(errno));
+    if (file.fd < 0) throw std::runtime_error(named + " cannot be read: " + openProblem(errno));
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
+    if (::fstat(file.fd, &info) != 0)
+        throw std::runtime_error(named + " cannot be read: " + std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
         throw std::runtime_error(
             named + " cannot be read: " +
             (S_ISDIR(info.st_mode) ? "a folder, not a file" : "not a regular file"));
-    }
-    auto loaded = std::make_unique<Model>();
-    auto reader = std::make_unique<ModelReader>(fd, static_cast<std::uint64_t>(info.st_size));
     try {
-        loaded->read(*reader);
+        auto loaded = std::make_unique<Model>();
+        ModelReader reader(file.fd, static_cast<std::uint64_t>(info.st_size));
+        loaded->read(reader);
+        model = std::move(loaded);
     } catch (const ModelDamaged& damage) {
-        ::close(fd);
         throw std::runtime_error(named + " is damaged: " + damage.what +
                                  " (reinstall Debian's libdlib-data)");
     } catch (const std::bad_alloc&) {
-        ::close(fd);
         throw std::runtime_error(named + " cannot be read: not enough memory");
     }
-    ::close(fd);
-    model = std::move(loaded);
 }
 
 void FaceLandmarks::place(const GreyImage& picture, const FaceBox& box, FaceShape& shape) {

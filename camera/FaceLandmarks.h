@@ -20,11 +20,10 @@ class FaceLandmarks {
     FaceLandmarks(const FaceLandmarks&) = delete;
     FaceLandmarks& operator=(const FaceLandmarks&) = delete;
 
-    // Reads the model at `path` (about 100 MB), unless it is read already. Throws
-    // std::runtime_error naming the file and what is wrong with it: missing, unreadable,
-    // not a regular file, or not a model of 68 points (damaged).
+    // Reads the model at `path` (about 100 MB). Throws std::runtime_error naming the file
+    // and what is wrong with it: missing, unreadable, not a regular file, or not a model
+    // of 68 points (damaged).
     void load(const std::string& path = modelPath);
-    bool isLoaded() const { return model != nullptr; }
     // The landmarks of the face in `box` of `picture`; the model must be loaded.
     void place(const GreyImage& picture, const FaceBox& box, FaceShape& shape);
     // The box that place() would lay the mean shape in for its rigid landmarks (the nose

@@ -1,6 +1,7 @@
 #include "camera/FaceTracker.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <exception>
 
@@ -31,10 +32,8 @@ Region regionAround(const FaceBox& face, double margin, int width, int height) {
 }
 }  // namespace
 
-FaceTracker::FaceTracker(double fieldOfView, double distance)
-    : fieldOfView(fieldOfView), distance(distance) {}
-
-void FaceTracker::loadModels(const std::string& landmarkModel) {
+FaceTracker::FaceTracker(double fieldOfView, double distance, const std::string& landmarkModel)
+    : fieldOfView(fieldOfView), distance(distance) {
     landmarks.load(landmarkModel);
 }
 
@@ -76,7 +75,6 @@ void FaceTracker::measure(const GreyImage& picture, FaceTrack& track) {
             track.outcome = FaceTrack::Outcome::pictureTooSmall;
         return;
     }
-    if (!landmarks.isLoaded()) landmarks.load();
     const double begun = monotonicSeconds();
     landmarks.place(picture, {track.face.x, track.face.y, track.face.size * landmarkBoxScale},
                     track.shape);
@@ -91,7 +89,8 @@ void FaceTracker::measure(const GreyImage& picture, FaceTrack& track) {
     }
     // The finder follows boxes of its own kind, corrected to where the landmarks are.
     const FaceBox fitted = landmarks.boxOf(track.shape);
-    finder.correct(picture, {fitted.x, fitted.y, fitted.size / landmarkBoxScale});
+    if (std::isfinite(fitted.x) && std::isfinite(fitted.y) && fitted.size > 1.0)
+        finder.correct(picture, {fitted.x, fitted.y, fitted.size / landmarkBoxScale});
     if (!facePoses->poseFor(track.measure, track.pose.pose)) {
         track.outcome = FaceTrack::Outcome::centring;
         return;
@@ -116,7 +115,8 @@ bool FaceTracker::stillAround(const GreyImage& now, const FaceBox& face) const {
     if (before.pictureWidth != now.width || before.pictureHeight != now.height) return false;
     Region box = regionAround(face, 0.0, now.width, now.height);
     const GreyImage& kept = before.part;
-    if (box.right <= box.left || box.left < before.left || box.top < before.top ||
+    if (box.right <= box.left || box.bottom <= box.top || box.left < before.left ||
+        box.top < before.top ||
         box.right > before.left + kept.width || box.bottom > before.top + kept.height)
         return false;
     int same = 0;

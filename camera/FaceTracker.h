@@ -53,13 +53,12 @@ struct FaceTrack {
 //   tracker.check(frame.picture);            // the face checked, for the pictures to come
 class FaceTracker {
   public:
-    // `distance` 0: the neutral distance is measured. Throws std::runtime_error when the
-    // face detector's model is missing; the landmarks' model is read by loadModels().
-    FaceTracker(double fieldOfView, double distance);
+    // `distance` 0: the neutral distance is measured. Reads the face detector's model and
+    // the landmarks' (a fifth of a second); throws std::runtime_error naming the file and
+    // what is wrong with it.
+    FaceTracker(double fieldOfView, double distance,
+                const std::string& landmarkModel = FaceLandmarks::modelPath);
 
-    // Reads the landmarks' model unless it is read already (most of a second). Throws
-    // std::runtime_error naming the file and what is wrong with it.
-    void loadModels(const std::string& landmarkModel = FaceLandmarks::modelPath);
     FaceTrack track(const VideoFrame& frame);
     // The face detector checks the followed face; costs the pose no latency after track().
     void check(const GreyImage& picture);

@@ -31,6 +31,8 @@ constexpr double openingSeconds = 5.0;            // a video's, up to its first 
 // Frames in a row that cannot be read, after which a video is taken to have ended.
 constexpr long longestFailureRun = 100;
 constexpr off_t largestPictureFile = off_t{1} << 28;
+// Pictures larger than this each way are no camera's: refused before they are decoded.
+constexpr int largestSide = 8192;
 
 // A name with a printf(3) number pattern, one %d such as frame%04d.png (a width of at most
 // two digits), and no other %.
@@ -119,7 +121,8 @@ cv::Mat greyFromPng(const std::vector<unsigned char>& bytes) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     cv::Mat grey;
-    if (png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
+    if (png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()) &&
+        image.width <= largestSide && image.height <= largestSide) {
         image.format = PNG_FORMAT_GRAY;
         grey.create(static_cast<int>(image.height), static_cast<int>(image.width), CV_8U);
         if (!png_image_finish_read(&image, nullptr, grey.data, static_cast<png_int_32>(grey.step),
@@ -137,9 +140,11 @@ bool startsWith(const std::vector<unsigned char>& bytes,
 }  // namespace
 
 FileSource::FileSource(const std::string& path) : VideoSource(path), rate(sequenceFramesPerSecond) {
-    // The library's own messages would only repeat ours, less clearly.
+    // The library's own messages would only repeat ours, less clearly; and a picture
+    // whose header claims a huge size is refused before it is decoded.
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
-    ::setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);  // quiet: read when the first video opens
+    ::setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);  // read when the first video opens
+    ::setenv("OPENCV_IO_MAX_IMAGE_PIXELS", std::to_string(largestSide * largestSide).c_str(), 0);
     sequence = isSequencePattern(path) && ::access(path.c_str(), F_OK) != 0;
     std::string problem = fileProblem(path, sequence);
     if (!problem.empty()) throw std::runtime_error(problem);
@@ -191,19 +196,24 @@ void FileSource::openVideo() {
 }
 
 // A sequence's picture `number` (from its first), into `picture`; false when it cannot be
-// read.
+// read, whatever the decoders make of it.
 bool FileSource::readPicture(long number) {
     std::vector<unsigned char> bytes;
     if (readFile(sequenceFrame(name(), firstNumber + number), bytes) != PictureFile::read)
         return false;
-    if (startsWith(bytes, {0x89, 'P', 'N', 'G'})) {
-        picture = greyFromPng(bytes);
-    } else if (startsWith(bytes, {0xff, 0xd8})) {
-        GreyImage grey;
-        picture = decoder.greyFromJpeg(bytes.data(), bytes.size(), 0, 0, grey) ? matOf(grey).clone()
-                                                                               : cv::Mat();
-    } else {
-        picture = cv::imdecode(bytes, cv::IMREAD_UNCHANGED);
+    try {
+        if (startsWith(bytes, {0x89, 'P', 'N', 'G'})) {
+            picture = greyFromPng(bytes);
+        } else if (startsWith(bytes, {0xff, 0xd8})) {
+            GreyImage grey;
+            picture = decoder.greyFromJpeg(bytes.data(), bytes.size(), 0, 0, grey)
+                          ? matOf(grey).clone()
+                          : cv::Mat();
+        } else {
+            picture = cv::imdecode(bytes, cv::IMREAD_UNCHANGED);
+        }
+    } catch (const std::exception&) {  // cv::Exception, std::bad_alloc
+        picture.release();
     }
     return isUsable(picture);
 }
@@ -220,10 +230,17 @@ bool FileSource::advance(bool keep) {
             if (!keep || readPicture(number)) return true;
         }
     }
+    auto readOne = [&] {
+        try {
+            return keep ? video.read(picture) && isUsable(picture) : video.grab();
+        } catch (const std::exception&) {  // cv::Exception, std::bad_alloc
+            return false;
+        }
+    };
     for (long failed = 1;; ++failed) {
         bool last = frameCount > 0 && next >= frameCount;
         ++next;
-        if (keep ? video.read(picture) && isUsable(picture) : video.grab()) {
+        if (readOne()) {
             skipped += failed - 1;
             return true;
         }
@@ -253,8 +270,12 @@ VideoSource::Read FileSource::readNewest(VideoFrame& frame) {
         const double period = 1.0 / rate;
         for (double now = monotonicSeconds(); start + (next + 1) * period <= now;)
             if (!advance(false)) return Read::ended;  // overdue: skipped
-        double wait = start + next * period - monotonicSeconds();
-        if (wait > 0) std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+        // In short sleeps: a slow file's next frame may be seconds away.
+        for (double due = start + next * period; monotonicSeconds() < due;) {
+            if (interrupted) return Read::ended;
+            std::this_thread::sleep_for(std::chrono::duration<double>(
+                std::min(0.02, due - monotonicSeconds())));
+        }
         if (!advance(true)) return Read::ended;
         frame.number = next - 1;
         frame.device.readTime = monotonicSeconds();

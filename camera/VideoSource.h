@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -39,11 +40,15 @@ class VideoSource {
 
     enum class Read { frame, ended, failed };
     // Waits for the newest frame: older ones are passed over, so a slow frame never leaves
-    // older ones waiting. `ended` at the end of a file, `failed` when a device stops.
+    // older ones waiting. `ended` at the end of a file (or once interrupted while a file
+    // waits for its next frame's time), `failed` when a device stops.
     virtual Read readNewest(VideoFrame& frame) = 0;
+    // From any thread: a file's wait for its next frame ends at once.
+    void interrupt() { interrupted = true; }
 
   protected:
     explicit VideoSource(std::string name) : sourceName(std::move(name)) {}
+    std::atomic<bool> interrupted = false;
 
   private:
     std::string sourceName;

@@ -20,8 +20,7 @@ using FaceShape = std::array<FacePoint, faceLandmarks>;
 struct LandmarkRange {
     int first, end;
 };
-constexpr LandmarkRange jawLandmarks{0, 17}, browLandmarks{17, 27}, noseLandmarks{27, 36},
-    mouthLandmarks{48, 68};
+constexpr LandmarkRange noseLandmarks{27, 36};
 // Eye 0 (on the picture's left), then eye 1: six landmarks each.
 constexpr LandmarkRange eyeLandmarks[2] = {{36, 42}, {42, 48}};
 // The nose and the eyes: what does not move with speech or expression.

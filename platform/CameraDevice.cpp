@@ -384,7 +384,7 @@ void CameraDevice::Stream::mapBuffers() {
     request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     request.memory = V4L2_MEMORY_MMAP;
     if (control(fd, VIDIOC_REQBUFS, &request) != 0) throw setUpFailed("asking for buffers");
-    if (request.count == 0) throw CameraDeviceError(CameraProblem::notACamera);
+    if (request.count == 0) throw CameraDeviceError(CameraProblem::noBuffers);
     for (unsigned i = 0; i < request.count; ++i) {
         v4l2_buffer buffer{};
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;

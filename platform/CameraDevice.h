@@ -41,6 +41,7 @@ enum class CameraProblem {
     metadataNode,      // a metadata node beside a camera: it delivers no pictures
     noReadableFormat,  // none of MJPG, YUYV or GREY
     noRoomOnBus,       // its USB bus cannot carry the stream beside the others on it
+    noBuffers,         // it gives no buffers to stream into
     noPictures,        // none came within the first wait
     systemError        // another error: `error` and `step` say which
 };

@@ -39,7 +39,10 @@ bool FrameDecoder::greyFromJpeg(const std::uint8_t* bytes, std::size_t size, int
     if (tjDecompressHeader3(decompressor, bytes, size, &jpegWidth, &jpegHeight, &subsampling,
                             &colourSpace) != 0)
         return false;
-    if (width == 0 && height == 0) width = jpegWidth, height = jpegHeight;
+    // Of any size, within a camera's: a damaged header may claim gigapixels.
+    constexpr int largestSide = 8192;
+    if (width == 0 && height == 0 && jpegWidth <= largestSide && jpegHeight <= largestSide)
+        width = jpegWidth, height = jpegHeight;
     if (jpegWidth != width || jpegHeight != height) return false;
     picture.width = width;
     picture.height = height;

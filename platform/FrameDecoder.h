@@ -15,7 +15,8 @@ class FrameDecoder {
     FrameDecoder(const FrameDecoder&) = delete;
     FrameDecoder& operator=(const FrameDecoder&) = delete;
 
-    // Decodes one JPEG of `width` x `height` (of any size when both are 0) into `picture`.
+    // Decodes one JPEG of `width` x `height` (of any size up to 8192 each way when both
+    // are 0) into `picture`.
     // False for a damaged frame (cut short, a bad code, another size), which is then of no
     // use; the decoder's own messages are kept, never printed.
     bool greyFromJpeg(const std::uint8_t* bytes, std::size_t size, int width, int height,

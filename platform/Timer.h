@@ -10,8 +10,8 @@ class Timer {
                                                  bool repeats);
     void invalidate() { valid = false; }
     bool isValid() const { return valid; }
-    // Schedules a timer that was invalidated again, its firings `interval` seconds apart
-    // from now on.
+    // Fires the timer `interval` seconds from now, and then that far apart: a running one
+    // starts its grid again, an invalidated one runs again.
     void scheduleAgain(double interval);
 
     // Run-loop side: fire every timer that is due at `now`, and the earliest deadline left.

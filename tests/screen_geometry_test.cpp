@@ -20,9 +20,10 @@ TEST(ScreenSize, TheCheckRefusesSizesNoScreenHasAndSaysWhy) {
     for (const Refused& r :
          {Refused{{0, 0}, "a screen of 0 x 0 cm has no size"}, Refused{{31, 0}, "has no size"},
           Refused{{NAN, 17.4}, "has no size"}, Refused{{-31, 17.4}, "has no size"},
-          Refused{{9.9, 5.6}, "a screen 9.9 cm wide is under 10 cm wide"},
-          Refused{{301, 170}, "a screen 301 cm wide is over 300 cm wide"},
-          Refused{{INFINITY, 170}, "over 300 cm wide"},
+          Refused{{9.9, 5.6}, "a screen of 9.9 x 5.6 cm has a side under 10 cm"},
+          Refused{{30, 0.5}, "has a side under 10 cm"},
+          Refused{{301, 170}, "a screen of 301 x 170 cm has a side over 300 cm"},
+          Refused{{INFINITY, 170}, "over 300 cm"},
           Refused{{16, 9 * 1.12}, "more than 10 % off the aspect of its mode"},
           Refused{{27, 20.3},
                   "(aspect 1.33) is more than 10 % off the aspect "
@@ -31,6 +32,7 @@ TEST(ScreenSize, TheCheckRefusesSizesNoScreenHasAndSaysWhy) {
         ASSERT_TRUE(why.has_value()) << r.why;
         EXPECT_NE(why->find(r.why), std::string::npos) << *why;
     }
+    EXPECT_NE(implausibleScreen({50, 12}, 0, 0), std::nullopt);  // without a mode: over 4 to 1
 }
 
 TEST(ScreenSize, ADiagonalInInchesTakesTheModesAspect) {

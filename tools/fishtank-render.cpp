@@ -137,13 +137,11 @@ Options parse(int argc, char** argv) {
                 readNumber("fishtank-render", arg, value, fits, "a number above 0, at most 3600");
         } else if (arg == "--screen") {
             double size[2];
-            auto fits = [](double n) { return n >= 10 && n <= 300; };
-            if (!readList(value, 'x', size, 2) || !fits(size[0]) || !fits(size[1]))
-                fail(std::string("--screen wants WxH in centimetres, each 10 to 300, not '") +
-                     value + "'");
-            if (std::max(size[0], size[1]) > 4 * std::min(size[0], size[1]))
-                fail(std::string("--screen ") + value + ": one side is over 4 times the other");
+            if (!readList(value, 'x', size, 2))
+                fail(std::string("--screen wants WxH in centimetres, not '") + value + "'");
             options.screen = ScreenSize{size[0], size[1]};
+            if (std::optional<std::string> why = implausibleScreen(*options.screen, 0, 0))
+                fail(std::string("--screen ") + value + ": " + *why);
         } else if (arg == "--eye") {
             double eye[3];
             if (!readList(value, ',', eye, 3))

@@ -61,10 +61,11 @@ void HeadTrackedView::drawRect(Rect dirtyRect) {
 
 void HeadTrackedView::windowPlaceChanged() {
     if (!trueScale || !openGLContext()) return;
-    // A whole frame, as the controller's tick draws it, but without a frame step: the keys
-    // move the eye by the time between ticks, which a move in between would distort.
+    // A frame cleared and presented as a tick's, but without its frame step: the keys move
+    // the eye by the time between ticks, which a move in between would distort.
     openGLContext()->makeCurrentContext();
-    glClear(GL_COLOR_BUFFER_BIT);
+    glDrawBuffer(GL_BACK);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     drawTrueScale(windowPlace());
     openGLContext()->flushBuffer();

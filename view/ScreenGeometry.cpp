@@ -1,5 +1,6 @@
 #include "view/ScreenGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -22,14 +23,19 @@ ScreenSize reportedSize(const Monitor& monitor) {
 
 std::optional<std::string> implausibleScreen(ScreenSize size, int modeWidth, int modeHeight) {
     char why[160];
-    if (!(size.width > 0.0 && size.height > 0.0)) {
+    const double longer = std::max(size.width, size.height);
+    const double shorter = std::min(size.width, size.height);
+    if (!(shorter > 0.0)) {
         std::snprintf(why, sizeof why, "a screen of %g x %g cm has no size", size.width,
                       size.height);
-    } else if (size.width < 10.0 || size.width > 300.0) {
-        std::snprintf(why, sizeof why, "a screen %g cm wide is %s", size.width,
-                      size.width < 10.0 ? "under 10 cm wide" : "over 300 cm wide");
+    } else if (shorter < 10.0 || longer > 300.0) {
+        std::snprintf(why, sizeof why, "a screen of %g x %g cm has a side %s", size.width,
+                      size.height, shorter < 10.0 ? "under 10 cm" : "over 300 cm");
+    } else if (modeWidth <= 0 || modeHeight <= 0) {
+        if (longer <= 4 * shorter) return std::nullopt;
+        std::snprintf(why, sizeof why, "a screen of %g x %g cm has one side over 4 times the other",
+                      size.width, size.height);
     } else {
-        if (modeWidth <= 0 || modeHeight <= 0) return std::nullopt;  // no aspect to compare
         const double aspect = size.width / size.height;
         const double modeAspect = static_cast<double>(modeWidth) / modeHeight;
         if (std::fabs(aspect / modeAspect - 1.0) <= 0.1) return std::nullopt;

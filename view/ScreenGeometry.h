@@ -32,8 +32,9 @@ ScreenRect windowOnScreen(ScreenSize screen, const Monitor& monitor, const Rect&
 ScreenSize reportedSize(const Monitor& monitor);
 
 // Why `size` cannot be that of a screen showing a mode of modeWidth x modeHeight pixels:
-// none, under 10 cm or over 300 cm wide, or an aspect more than 10 % off the mode's (TVs and
-// projectors often report sizes like that). Nothing when it is plausible.
+// none, a side under 10 cm or over 300 cm, or an aspect more than 10 % off the mode's (TVs
+// and projectors often report sizes like that), or without a mode one side over 4 times
+// the other. Nothing when it is plausible.
 std::optional<std::string> implausibleScreen(ScreenSize size, int modeWidth, int modeHeight);
 
 // The screen of a diagonal of `inches`, in the aspect of a mode of modeWidth x modeHeight

@@ -264,7 +264,6 @@ double frameToFrameJitter(const std::vector<double>& values) {
 
 void followVideo(const std::string& path, double distance, const EachFrame& each) {
     FaceTracker faces(60.0, distance);
-    faces.loadModels();
     std::unique_ptr<VideoSource> video = openVideoSource(path, CameraSettings::keep);
     VideoFrame frame;
     while (video->readNewest(frame) == VideoSource::Read::frame) {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "camera/FaceTracker.h"
-#include "model/HeadPose.h"
 #include "platform/GreyImage.h"
 #include "model/HeadPose.h"
 

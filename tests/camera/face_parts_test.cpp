@@ -82,7 +82,6 @@ TEST(FaceFit, TheGenericFaceIsFoundWhereItIsAndAsTurnedAndStrayOrCutFacesAreRefu
 std::vector<std::pair<GreyImage, FaceShape>> stillFace(std::size_t count) {
     SyntheticCamera pictures(640, 480, 60.0);
     FaceTracker faces(60.0, 0.0);
-    faces.loadModels();
     std::vector<std::pair<GreyImage, FaceShape>> seen;
     for (int k = 0; seen.size() < count && k < 200; ++k) {
         VideoFrame frame;
