@@ -9,8 +9,9 @@
 # second; from /proc: the program's CPU while following, and the drawing's share (the main
 # thread and llvmpipe's). min / median / max over the runs.
 #   bench/prediction.sh [RUNS [BUILD-DIR]]
-#   bench/prediction.sh model|tune [BUILD-DIR]   the filter on the pipeline's own poses, in a
-#                                                model of the display (bench/filter_bench.cpp)
+#   bench/prediction.sh model [RUNS [BUILD-DIR]]  the filter on the pipeline's own poses, in a
+#                                                 model of the display (bench/filter_bench.cpp)
+#   bench/prediction.sh tune [RUNS [BUILD-DIR]]   the same for other accelerations, one run
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/display.sh"
@@ -21,12 +22,43 @@ videos() {
     done
     wait
 }
+# block TITLE FIRST-COLUMN HEADINGS...: for each way in the model's runs, each column's
+# min / median / max.
+block() {
+    local title=$1 first=$2
+    shift 2
+    echo
+    printf '%-28s' "$title"
+    printf '  %-27s' "$@"
+    echo
+    grep -h -E '^(display|per pose) ' "$work"/run* | cut -d: -f1 | awk '!seen[$0]++' |
+        while IFS= read -r label; do
+            printf '%-28s' "$label"
+            for column in $(seq "$first" $((first + $# - 1))); do
+                grep -h -F "$label:" "$work"/run* | cut -d: -f2 |
+                    awk -v c="$column" '{ print $c }' | sort -g | awk '{ v[NR] = $1 }
+                        END { printf "  %-27s", v[1] " / " v[int((NR + 1) / 2)] " / " v[NR] }'
+            done
+            echo
+        done
+}
 if [ "${1:-}" = model ] || [ "${1:-}" = tune ]; then
-    build=$(cd "${2:-$root/build}" && pwd)
+    mode=$1 runs=${2:-3}
+    build=$(cd "${3:-$root/build}" && pwd)
     start_work
     videos
-    [ "$1" = tune ] && "$build/bench/filter-bench" tune "$work/still.avi" "$work/path.avi" ||
-        "$build/bench/filter-bench" "$work/still.avi" "$work/path.avi"
+    if [ "$mode" = tune ]; then
+        exec "$build/bench/filter-bench" tune "$work/still.avi" "$work/path.avi"
+    fi
+    for run in $(seq "$runs"); do
+        "$build/bench/filter-bench" "$work/still.avi" "$work/path.avi" > "$work/run$run"
+    done
+    grep -E '^(still|path)' "$work/run1"
+    grep -h '^display: poses' "$work"/run*
+    echo
+    echo "== $runs runs, each value min / median / max"
+    block "moving path, RMS (cm)" 1 x y z "z, the camera's own"
+    block "still face, jitter (cm)" 5 x y z
     exit
 fi
 start_under_x 3 "$0" "$@"
