@@ -85,6 +85,7 @@ thread_cpu() {
 follow() {
     local name=$1 video=$2 pid begun before after
     shift 2
+    rm -f "$work/$name.poses" "$work/$name.pictures"  # records are appended to
     "$build/fishtank-track" --camera "$work/$video.avi" --distance 60 "$@" \
         --record "$work/$name.poses" --record-frames "$work/$name.pictures" > /dev/null 2> "$work/err" &
     pid=$!
