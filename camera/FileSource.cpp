@@ -93,29 +93,6 @@ void toGrey(const cv::Mat& picture, GreyImage& grey) {
                      eightBits.channels() == 3 ? cv::COLOR_BGR2GRAY : cv::COLOR_BGRA2GRAY);
 }
 
-enum class PictureFile { read, missing, unreadable };
-
-// The bytes of a regular file, without waiting on a FIFO or a device.
-PictureFile readFile(const std::string& path, std::vector<unsigned char>& bytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? PictureFile::missing : PictureFile::unreadable;
-    struct stat info {};
-    bool read =
-        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= largestPictureFile;
-    if (read) {
-        bytes.resize(static_cast<std::size_t>(info.st_size));
-        std::size_t got = 0;
-        while (read && got < bytes.size()) {
-            ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR) continue;
-            read = n > 0;
-            got += read ? static_cast<std::size_t>(n) : 0;
-        }
-    }
-    ::close(fd);
-    return read ? PictureFile::read : PictureFile::unreadable;
-}
-
 // A PNG made grey by libpng's simplified reader, which keeps its messages to itself.
 cv::Mat greyFromPng(const std::vector<unsigned char>& bytes) {
     png_image image{};
@@ -138,6 +115,28 @@ bool startsWith(const std::vector<unsigned char>& bytes,
     return bytes.size() >= head.size() && std::equal(head.begin(), head.end(), bytes.begin());
 }
 }  // namespace
+
+// The bytes of a regular file, without waiting on a FIFO or a device.
+FileSource::PictureFile FileSource::readFile(const std::string& path,
+                                            std::vector<unsigned char>& bytes) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? PictureFile::missing : PictureFile::unreadable;
+    struct stat info {};
+    bool read =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= largestPictureFile;
+    if (read) {
+        bytes.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t got = 0;
+        while (read && got < bytes.size()) {
+            ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            read = n > 0;
+            got += read ? static_cast<std::size_t>(n) : 0;
+        }
+    }
+    ::close(fd);
+    return read ? PictureFile::read : PictureFile::unreadable;
+}
 
 FileSource::FileSource(const std::string& path) : VideoSource(path), rate(sequenceFramesPerSecond) {
     // The library's own messages would only repeat ours, less clearly; and a picture
@@ -195,12 +194,13 @@ void FileSource::openVideo() {
     if (rateGiven) rate = given;
 }
 
-// A sequence's picture `number` (from its first), into `picture`; false when it cannot be
-// read, whatever the decoders make of it.
-bool FileSource::readPicture(long number) {
+// A sequence's picture `number` (from its first), into `picture`: read, missing (the
+// sequence's end), or unreadable, whatever the decoders make of it.
+FileSource::PictureFile FileSource::readPicture(long number) {
     std::vector<unsigned char> bytes;
-    if (readFile(sequenceFrame(name(), firstNumber + number), bytes) != PictureFile::read)
-        return false;
+    if (PictureFile file = readFile(sequenceFrame(name(), firstNumber + number), bytes);
+        file != PictureFile::read)
+        return file;
     try {
         if (startsWith(bytes, {0x89, 'P', 'N', 'G'})) {
             picture = greyFromPng(bytes);
@@ -215,7 +215,7 @@ bool FileSource::readPicture(long number) {
     } catch (const std::exception&) {  // cv::Exception, std::bad_alloc
         picture.release();
     }
-    return isUsable(picture);
+    return isUsable(picture) ? PictureFile::read : PictureFile::unreadable;
 }
 
 // The next frame, into `picture` (or only passed over, unless `keep`). A frame that cannot
@@ -226,8 +226,9 @@ bool FileSource::advance(bool keep) {
     if (sequence) {
         for (;; ++skipped) {
             const long number = next++;
-            if (!exists(sequenceFrame(name(), firstNumber + number))) return false;
-            if (!keep || readPicture(number)) return true;
+            if (!keep) return exists(sequenceFrame(name(), firstNumber + number));
+            PictureFile file = readPicture(number);
+            if (file != PictureFile::unreadable) return file == PictureFile::read;
         }
     }
     auto readOne = [&] {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <opencv2/videoio.hpp>
+#include <string>
+#include <vector>
 
 #include "camera/VideoSource.h"
 #include "platform/FrameDecoder.h"
@@ -24,9 +26,11 @@ class FileSource : public VideoSource {
     Read readNewest(VideoFrame& frame) override;
 
   private:
+    enum class PictureFile { read, missing, unreadable };
+    static PictureFile readFile(const std::string& path, std::vector<unsigned char>& bytes);
     void openVideo();
     bool advance(bool keep);
-    bool readPicture(long number);
+    PictureFile readPicture(long number);
 
     bool sequence = false;
     cv::VideoCapture video;  // a video file's reader

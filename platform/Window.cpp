@@ -35,7 +35,6 @@ Window::Window(const std::string& title, int width, int height)
     glfwSetWindowCloseCallback(handle, onClose);
     context.makeCurrentContext();
     glfwSwapInterval(0);  // the tick timer sets the pace, not the display
-    updatePlace();
 }
 
 Window::~Window() {
@@ -139,11 +138,11 @@ void Window::onRefresh(GLFWwindow* handle) {
 void Window::onFramebufferSize(GLFWwindow* handle, int, int) {
     Window& window = of(handle);
     window.updateFrameSize();
-    window.updatePlace();
+    window.placeChanged();
 }
 
 void Window::onPosition(GLFWwindow* handle, int, int) {
-    of(handle).updatePlace();
+    of(handle).placeChanged();
 }
 
 void Window::onClose(GLFWwindow* handle) {
@@ -160,12 +159,28 @@ void Window::updateFrameSize() {
     if (content) content->setFrameSize({static_cast<float>(width), static_cast<float>(height)});
 }
 
-void Window::updatePlace() {
+void Window::placeChanged() {
+    placeKnown = false;
+    if (content) content->windowPlaceChanged();
+}
+
+Rect Window::contentRect() const {
+    lookUpPlace();
+    return place;
+}
+
+const std::optional<Monitor>& Window::monitor() const {
+    lookUpPlace();
+    return onMonitor;
+}
+
+void Window::lookUpPlace() const {
+    if (placeKnown) return;
     int x = 0, y = 0, width = 0, height = 0;
     glfwGetWindowPos(handle, &x, &y);
     glfwGetWindowSize(handle, &width, &height);
     place = {{static_cast<float>(x), static_cast<float>(y)},
              {static_cast<float>(width), static_cast<float>(height)}};
     onMonitor = monitorAt(x + width / 2.0, y + height / 2.0);
-    if (content) content->windowPlaceChanged();
+    placeKnown = true;
 }

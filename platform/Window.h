@@ -34,9 +34,9 @@ class Window {
     // coordinates (origin its top-left corner, y down), as the monitors' places and modes
     // are. On X11 these are the framebuffer's pixels; where a scale factor parts the two,
     // the view still fills its whole framebuffer, so only the number of pixels drawn changes.
-    Rect contentRect() const { return place; }
+    Rect contentRect() const;
     // The monitor holding the content area's centre, or the primary one when none does.
-    const std::optional<Monitor>& monitor() const { return onMonitor; }
+    const std::optional<Monitor>& monitor() const;
 
   private:
     class Context : public OpenGLContext {
@@ -59,7 +59,8 @@ class Window {
     static void onClose(GLFWwindow* handle);
     void quit();
     void updateFrameSize();
-    void updatePlace();
+    void placeChanged();
+    void lookUpPlace() const;
 
     GLFWwindow* handle;
     Context context;
@@ -70,8 +71,10 @@ class Window {
     bool shown = false;
     bool fullScreen = false;
     int windowed[4] = {};  // x, y, width, height before going full screen
-    // Looked up as the window moves or changes size, not for every frame: each look-up of
-    // the monitors asks the X server several times.
-    Rect place;
-    std::optional<Monitor> onMonitor;
+    // Looked up when first asked for after the window moved or changed size, not for every
+    // frame: each look-up of the monitors asks the X server several times. A window whose
+    // view never asks (fishtank's) never looks.
+    mutable bool placeKnown = false;
+    mutable Rect place;
+    mutable std::optional<Monitor> onMonitor;
 };

@@ -44,9 +44,12 @@ TEST(Monitor, AWindowKnowsItsPlaceAndAMoveShowsTheTrueScalePictureAtOnce) {
     view->setTrueScale(TrueScale{{30.72, 23.04}});
     window.setContentView(std::move(view));
     window.makeKeyAndOrderFront(nullptr);
+    for (int i = 0; i < 20; ++i) glfwWaitEventsTimeout(0.01);  // shown where it opened
+    EXPECT_NE(shownPixel(handle, 40, 120), 0xff00ffu);
     glfwSetWindowPos(handle, 600, 500);
-    // Without a window manager the server moves it at once; its notice comes as an event.
-    for (int i = 0; i < 100 && window.contentRect().origin.x != 600; ++i)
+    // Without a window manager the server moves it at once; its notice comes as an event,
+    // and the window asks the server for its place only when asked, so wait for the picture.
+    for (int i = 0; i < 100 && shownPixel(handle, 40, 120) != 0xff00ffu; ++i)
         glfwWaitEventsTimeout(0.05);
     const Rect place = window.contentRect();
     EXPECT_EQ(place.origin.x, 600.0f);
