@@ -1,8 +1,10 @@
 #pragma once
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -18,14 +20,28 @@
 
 // Reads exactly `count` numbers separated by `separator`, each a plain decimal number as
 // the records' (readDecimal: no hexadecimal, infinities or NaN); false on anything else.
-inline bool readList(std::string_view text, char separator, double* out, int count) {
+// With `huge`, a number too large for a double reads as an infinity, for the range check.
+inline bool readList(std::string_view text, char separator, double* out, int count,
+                     bool huge = false) {
     for (int i = 0; i < count; ++i) {
         std::size_t end = i + 1 < count ? text.find(separator) : text.size();
-        if (end == std::string_view::npos || !readDecimal(text.substr(0, end), out[i]))
+        if (end == std::string_view::npos || !readDecimal(text.substr(0, end), out[i], huge))
             return false;
         text.remove_prefix(i + 1 < count ? end + 1 : end);
     }
     return true;
+}
+
+// Exits once what was printed on standard output is out: status 0, or 1 with the reason
+// on standard error when it could not be written (a full disk, a closed output).
+[[noreturn]] inline void exitWritten(const char* program) {
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "%s: cannot write to standard output: %s\n", program,
+                     std::strerror(errno ? errno : EIO));
+        std::exit(1);
+    }
+    std::exit(0);
 }
 
 // Reads the option at argv[i] and returns its value, moving `i` onto the value. --help (or
@@ -36,11 +52,11 @@ inline const char* optionValue(const char* program, const char* usage, int argc,
     std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
         std::fputs(usage, stdout);
-        std::exit(0);
+        exitWritten(program);
     }
     if (arg == "--version") {
         std::printf("%s %s\n", program, FISHTANK_VERSION);
-        std::exit(0);
+        exitWritten(program);
     }
     if (std::find(options.begin(), options.end(), arg) == options.end())
         failUsage(program, "unknown option '" + std::string(arg) + "' (see --help)");

@@ -1,14 +1,13 @@
 #include "model/PoseTrace.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string_view>
+
+#include "platform/Strings.h"
 
 namespace {
 std::string_view trimmed(std::string_view field) {
@@ -58,7 +57,7 @@ bool readPoseLine(std::string_view line, int count, double (&values)[mostColumns
 }
 }  // namespace
 
-bool readDecimal(std::string_view text, double& value) {
+bool readDecimal(std::string_view text, double& value, bool huge) {
     std::size_t i = 0, digits = 0;
     auto isDigit = [&](std::size_t k) {
         return k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]));
@@ -76,7 +75,7 @@ bool readDecimal(std::string_view text, double& value) {
     }
     if (i != text.size()) return false;
     double read = std::strtod(std::string(text).c_str(), nullptr);
-    if (!std::isfinite(read)) return false;
+    if (!std::isfinite(read) && !huge) return false;
     value = read;
     return true;
 }
@@ -92,11 +91,16 @@ std::string poseTraceLine(double time, const HeadPose& pose, double exposure) {
 }
 
 PoseTrace readPoseTrace(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
+    // Bounded, so that a device or a runaway file is refused rather than read into memory.
+    constexpr std::size_t longestLine = 4096, mostBytes = std::size_t{64} << 20;
     std::string text;
-    if (in) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in && !in.eof()) {
-        error = "cannot read " + path + ": " + std::strerror(errno ? errno : EIO);
+    auto keep = [&](std::string_view line, long, bool ended) {
+        text.append(line);
+        if (ended) text.push_back('\n');
+        return true;
+    };
+    if (!readLinesOfFile(path, longestLine, mostBytes, keep, error)) {
+        error = "cannot read " + path + ": " + error;
         return {};
     }
     std::string_view rest = text;

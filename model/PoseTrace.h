@@ -22,8 +22,10 @@ constexpr char cameraPoseTraceHeader[] = "t,x,y,z,yaw,pitch,roll,exposure";
 
 // The one rule for numbers that the tools read, in records and on their command lines: a
 // plain decimal number, [+-]digits[.digits][e[+-]digits], finite; no hexadecimal,
-// infinities or NaN, no spaces. False, `value` untouched, on anything else.
-bool readDecimal(std::string_view text, double& value);
+// infinities or NaN, no spaces. False, `value` untouched, on anything else. With `huge`,
+// a number too large for a double reads as the infinity of its sign, for a range check to
+// refuse with the value as typed, rather than as no number at all.
+bool readDecimal(std::string_view text, double& value, bool huge = false);
 
 // One pose line of a trace, with its newline; with the exposure column where `exposure`
 // is a number.

@@ -1,15 +1,10 @@
 #include "tools/ImageFile.h"
 
-#include <fcntl.h>
 #include <gif_lib.h>
 #include <png.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <filesystem>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "app/CommandLine.h"
@@ -21,50 +16,13 @@ void pngError(png_structp png, png_const_charp) {
 }
 void pngWarning(png_structp, png_const_charp) {}
 
-int reservedStandardOutput = -1;
-
-// The temporary file being written, for the signal handler to remove; empty when none.
-char temporaryPath[4096];
-const int fatalSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-void removeTemporaryAndDie(int signal) {
-    if (temporaryPath[0]) ::unlink(temporaryPath);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+// Keeps standard output for the image: what the program prints goes to standard error.
+int reserveStandardOutput() {
+    std::fflush(stdout);
+    int kept = ::dup(STDOUT_FILENO);
+    ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    return kept;
 }
-
-[[noreturn]] void failWrite(const std::string& path, int error) {
-    if (temporaryPath[0]) ::unlink(temporaryPath);
-    failUsage("fishtank-render", "cannot write " + path + ": " + std::strerror(error));
-}
-
-// Encodes into an open descriptor and closes it, or fails with the reason.
-void writeInto(int fd, const std::string& path, const std::function<bool(std::FILE*)>& encode) {
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (!file) failWrite(path, errno);
-    errno = 0;
-    bool ok = encode(file);
-    int error = errno;
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) failWrite(path, error ? error : EIO);
-}
-
-// A symbolic link's target, followed to the end; the target need not exist yet.
-std::string followLinks(std::string path) {
-    namespace fs = std::filesystem;
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code error;
-        if (!fs::is_symlink(path, error)) break;
-        fs::path target = fs::read_symlink(path, error);
-        if (error) break;
-        path = (target.is_absolute() ? target : fs::path(path).parent_path() / target).string();
-    }
-    return path;
-}
-
 }  // namespace
 
 bool encodePng(std::FILE* file, int width, int height, const std::vector<std::uint8_t>& rgb) {
@@ -86,53 +44,22 @@ bool encodePng(std::FILE* file, int width, int height, const std::vector<std::ui
     return true;
 }
 
-void reserveStandardOutput() {
-    std::fflush(stdout);
-    reservedStandardOutput = ::dup(STDOUT_FILENO);
-    ::dup2(STDERR_FILENO, STDOUT_FILENO);
+std::unique_ptr<OutputFile> openImageFile(const std::string& path, bool standardOutputWasOpen) {
+    if (path == "-") {
+        if (!standardOutputWasOpen) failUsage("fishtank-render", "-o -: standard output is closed");
+        return std::make_unique<OutputFile>(reserveStandardOutput(), "standard output");
+    }
+    try {
+        return std::make_unique<OutputFile>(path);
+    } catch (const std::runtime_error& e) {
+        failUsage("fishtank-render", "cannot write " + path + ": " + e.what());
+    }
 }
 
-void writeImageFile(const std::string& output, const std::function<bool(std::FILE*)>& encode) {
-    if (output == "-") {
-        int fd = reservedStandardOutput >= 0 ? reservedStandardOutput : ::dup(STDOUT_FILENO);
-        return writeInto(fd, "standard output", encode);
-    }
-
-    struct stat existing {};
-    bool exists = ::stat(output.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) failWrite(output, EISDIR);
-    if (exists && !S_ISREG(existing.st_mode)) {
-        int fd = ::open(output.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) failWrite(output, errno);
-        return writeInto(fd, output, encode);
-    }
-
-    std::string path = exists ? std::filesystem::canonical(output).string() : followLinks(output);
-    std::string name = path + ".partial.XXXXXX";
-    if (name.size() >= sizeof temporaryPath) failWrite(output, ENAMETOOLONG);
-    // Signals wait until the name of the file made is known to their handler.
-    sigset_t fatal, previous;
-    sigemptyset(&fatal);
-    for (int signal : fatalSignals) {
-        sigaddset(&fatal, signal);
-        std::signal(signal, removeTemporaryAndDie);
-    }
-    sigprocmask(SIG_BLOCK, &fatal, &previous);
-    name.copy(temporaryPath, name.size());
-    temporaryPath[name.size()] = '\0';
-    int fd = ::mkstemp(temporaryPath);
-    if (fd < 0) temporaryPath[0] = '\0';
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
-    if (fd < 0) failWrite(output, errno);
-
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, exists ? existing.st_mode & 07777 : 0666 & ~mask);
-    if (exists && ::geteuid() == 0 && ::fchown(fd, existing.st_uid, existing.st_gid) != 0)
-        failWrite(output, errno);
-    writeInto(fd, output, encode);
-    if (std::rename(temporaryPath, path.c_str()) != 0) failWrite(output, errno);
-    temporaryPath[0] = '\0';
+void writeImageFile(OutputFile& output, const std::function<bool(std::FILE*)>& encode) {
+    std::string error;
+    if (!output.write(encode, error))
+        failUsage("fishtank-render", "cannot write " + output.name() + ": " + error);
 }
 
 namespace {

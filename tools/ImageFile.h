@@ -7,18 +7,17 @@
 #include <string>
 #include <vector>
 
-// Writes an image file made by `encode`, which returns false when it fails. "-" is
-// standard output; an existing device or FIFO is written into directly. Anything else,
-// through symbolic links, goes to a temporary file of a unique name beside it that is
-// renamed over it once complete: a failure or an interruption (SIGINT, SIGTERM, SIGHUP)
-// never leaves a half picture, nor the temporary file. An existing file keeps its
-// permissions (and, for root, its owner); a hard link to it is not kept, as the picture
-// is a new file. On failure, says why in one line and exits with status 2.
-void writeImageFile(const std::string& path, const std::function<bool(std::FILE*)>& encode);
+#include "platform/OutputFile.h"
 
-// Keeps standard output for an image written to "-": what the program prints goes to
-// standard error from here on. Call before anything is printed.
-void reserveStandardOutput();
+// The renderer's output, checked before anything is drawn: "-" is standard output (one
+// closed at start is refused), anything else is as OutputFile says. A place that cannot be
+// written is one line and exit status 2. Call before anything is printed: with "-", what
+// the program prints goes to standard error from here on.
+std::unique_ptr<OutputFile> openImageFile(const std::string& path, bool standardOutputWasOpen);
+
+// Writes the image file made by `encode`, which returns false when it fails; on failure,
+// says why in one line and exits with status 2.
+void writeImageFile(OutputFile& output, const std::function<bool(std::FILE*)>& encode);
 
 // An 8-bit RGB PNG of rows top first.
 bool encodePng(std::FILE* file, int width, int height, const std::vector<std::uint8_t>& rgb);

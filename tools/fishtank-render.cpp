@@ -1,13 +1,18 @@
 // Draws Fishtank frames without any window system: one frame as a PNG, or a head path as
 // a looping GIF animation (see --help).
+#include <algorithm>
+#include <cctype>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
+#include <iterator>
+#include <memory>
 #include <numbers>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/ArController.h"
@@ -16,6 +21,8 @@
 #include "model/PoseTrace.h"
 #include "platform/Application.h"
 #include "platform/Headless.h"
+#include "platform/OutputFile.h"
+#include "platform/Strings.h"
 #include "tools/ImageFile.h"
 #include "view/HeadTrackedView.h"
 
@@ -55,7 +62,7 @@ const char usage[] =
 constexpr int mostFrames = 3600;
 
 struct Options {
-    float head[3] = {0.0f, 0.0f, 1.0f};
+    double head[3] = {0.0, 0.0, 1.0};
     int width = 720, height = 720;
     bool sized = false;
     std::string output;
@@ -63,6 +70,8 @@ struct Options {
     int framesPerSecond = 10;
     double seconds = 6.0;
     bool headGiven = false;
+    std::string headText;  // --head's value as typed, for its warnings
+    bool framesPerSecondGiven = false, secondsGiven = false;
     // A true-scale picture: the screen, the eye, and stereo.
     std::optional<ScreenSize> screen;
     std::optional<ScreenPoint> eye;
@@ -89,18 +98,50 @@ void checkTrueScale(Options& options) {
     if (options.ipd && !options.anaglyph) fail("--ipd needs --stereo anaglyph");
     const double aspect = options.screen->width / options.screen->height;
     auto widthFor = [&](int height) { return static_cast<int>(std::lround(height * aspect)); };
+    auto inAspect = [&](int width, int height) {
+        return std::fabs(static_cast<double>(width) / height / aspect - 1.0) <= 0.01;
+    };
     if (!options.sized) {
         options.height = 720;
         options.width = widthFor(options.height);
-    } else if (std::fabs(static_cast<double>(options.width) / options.height / aspect - 1.0) >
-               0.01) {
+    } else if (!inAspect(options.width, options.height)) {
+        // The suggestion is the nearest height up (or down, at the largest) whose width
+        // keeps the aspect; a picture of very few pixels has none at its own height.
+        int height = options.height;
+        while (height < 16384 && !(widthFor(height) <= 16384 && inAspect(widthFor(height), height)))
+            ++height;
+        while (height > 1 && !(widthFor(height) <= 16384 && inAspect(widthFor(height), height)))
+            --height;
         char why[200];
         std::snprintf(why, sizeof why,
                       "--size %dx%d is not in the screen's aspect, %gx%g (%.3f): %dx%d is",
                       options.width, options.height, options.screen->width, options.screen->height,
-                      aspect, widthFor(options.height), options.height);
+                      aspect, widthFor(height), height);
         fail(why);
     }
+}
+
+// Options that do nothing for what is drawn are refused rather than dropped.
+void checkApplies(const Options& options) {
+    if (options.animate.empty() && (options.framesPerSecondGiven || options.secondsGiven))
+        fail("--fps and --seconds are for --animate: one frame is drawn");
+    if (!options.animate.empty() && options.headGiven)
+        fail("--head is for one frame: --animate moves the head");
+}
+
+// A file's name and content agree: a name that ends as another picture format's is refused.
+// Names without such an ending, "-", devices and FIFOs are written as they are.
+void checkFormat(const std::string& output, const std::string& format) {
+    std::string ending = std::filesystem::path(output).extension().string();
+    if (ending.empty()) return;
+    ending.erase(0, 1);
+    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const char* pictures[] = {"png", "gif", "jpg", "jpeg", "bmp", "tif", "tiff", "webp", "ppm"};
+    if (ending == format || std::find(std::begin(pictures), std::end(pictures), ending) ==
+                                std::end(pictures))
+        return;
+    fail("-o " + output + ": " + (format == "png" ? "one frame is a PNG" : "an animation is a GIF") +
+         ", not " + ending + "; name it ." + format);
 }
 
 Options parse(int argc, char** argv) {
@@ -111,11 +152,10 @@ Options parse(int argc, char** argv) {
                                         {"--head", "--size", "-o", "--animate", "--fps",
                                          "--seconds", "--screen", "--eye", "--stereo", "--ipd"});
         if (arg == "--head") {
-            double head[3];
-            if (!readList(value, ',', head, 3))
+            if (!readList(value, ',', options.head, 3, true))
                 fail(std::string("--head wants three numbers X,Y,Z, not '") + value + "'");
-            for (int i = 0; i < 3; ++i) options.head[i] = static_cast<float>(head[i]);
             options.headGiven = true;
+            options.headText = value;
         } else if (arg == "--size") {
             double size[2];
             auto fits = [](double n) { return n >= 1 && n <= 16384 && n == std::floor(n); };
@@ -131,20 +171,22 @@ Options parse(int argc, char** argv) {
             auto fits = [](double n) { return n >= 1 && n <= 50 && n == std::floor(n); };
             options.framesPerSecond = static_cast<int>(
                 readNumber("fishtank-render", arg, value, fits, "a whole number from 1 to 50"));
+            options.framesPerSecondGiven = true;
         } else if (arg == "--seconds") {
             auto fits = [](double n) { return n > 0 && n <= mostFrames; };
             options.seconds =
                 readNumber("fishtank-render", arg, value, fits, "a number above 0, at most 3600");
+            options.secondsGiven = true;
         } else if (arg == "--screen") {
             double size[2];
-            if (!readList(value, 'x', size, 2))
+            if (!readList(value, 'x', size, 2, true))
                 fail(std::string("--screen wants WxH in centimetres, not '") + value + "'");
             options.screen = ScreenSize{size[0], size[1]};
             if (std::optional<std::string> why = implausibleScreen(*options.screen, 0, 0))
                 fail(std::string("--screen ") + value + ": " + *why);
         } else if (arg == "--eye") {
             double eye[3];
-            if (!readList(value, ',', eye, 3))
+            if (!readList(value, ',', eye, 3, true))
                 fail(std::string("--eye wants three numbers X,Y,Z in centimetres, not '") + value +
                      "'");
             for (double v : eye)
@@ -169,6 +211,7 @@ Options parse(int argc, char** argv) {
         }
     }
     checkTrueScale(options);
+    checkApplies(options);
     if (options.animate.empty()) {
         if (options.output.empty()) options.output = "fishtank.png";
     } else {
@@ -177,6 +220,10 @@ Options parse(int argc, char** argv) {
         if (options.width > 2048 || options.height > 2048)
             fail("an animation is at most 2048x2048");
     }
+    checkFormat(options.output, options.animate.empty() ? "png" : "gif");
+    if (!options.animate.empty() && options.animate != "orbit" && options.output != "-" &&
+        sameFile(options.output, options.animate))
+        fail("-o " + options.output + " is the trace that --animate reads");
     return options;
 }
 
@@ -206,7 +253,8 @@ std::vector<Head> headPath(const Options& options) {
     for (const std::string& note : read.notes)
         std::fprintf(stderr, "fishtank-render: %s\n", note.c_str());
     const std::vector<TracedPose>& trace = read.poses;
-    double length = trace.back().time;
+    double length = options.secondsGiven ? std::min(options.seconds, trace.back().time)
+                                         : trace.back().time;
     if (length * fps + 1 > mostFrames)
         fail("the trace lasts " + std::to_string(length) + " s: more than 3600 frames at " +
              std::to_string(options.framesPerSecond) + " a second");
@@ -255,14 +303,17 @@ class Renderer {
 
 // The frame from the head position, the head's clamps told.
 std::vector<std::uint8_t> headFrame(Renderer& renderer, const Options& options) {
-    Head head{options.head[0], options.head[1], options.head[2]};
+    // A value beyond a float's range is drawn at the nearest bound as a large one is.
+    auto asFloat = [](double v) { return static_cast<float>(std::clamp(v, -1e30, 1e30)); };
+    Head head{asFloat(options.head[0]), asFloat(options.head[1]), asFloat(options.head[2])};
     std::vector<std::uint8_t> rgb = renderer.frame(head);
     const char* axes = "xyz";
     const float placed[3] = {head.x, head.y, head.z};
+    std::vector<std::string_view> typed = componentsSeparatedByString(options.headText, ",");
     for (int i = 0; i < 3; ++i)
-        if (placed[i] != options.head[i])
-            std::fprintf(stderr, "fishtank-render: head %c %g is out of range, drawn at %g\n",
-                         axes[i], static_cast<double>(options.head[i]),
+        if (placed[i] != asFloat(options.head[i]))
+            std::fprintf(stderr, "fishtank-render: head %c %.*s is out of range, drawn at %g\n",
+                         axes[i], static_cast<int>(typed.at(i).size()), typed.at(i).data(),
                          static_cast<double>(placed[i]));
     return rgb;
 }
@@ -281,16 +332,16 @@ std::vector<std::uint8_t> trueScaleFrame(Renderer& renderer, const Options& opti
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool standardOutputWasOpen = standardOutputOpen();
     ensureStandardStreamsOpen();
-    // A file size limit makes a write fail with its reason, instead of ending the program.
-    std::signal(SIGXFSZ, SIG_IGN);
     Options options = parse(argc, argv);
-    if (options.output == "-") reserveStandardOutput();
+    // The output's place is checked before the trace is read and anything drawn.
+    std::unique_ptr<OutputFile> output = openImageFile(options.output, standardOutputWasOpen);
     try {
         if (!options.animate.empty()) {
             std::vector<Head> path = headPath(options);
             Renderer renderer(options.width, options.height);
-            writeImageFile(options.output, [&](std::FILE* file) {
+            writeImageFile(*output, [&](std::FILE* file) {
                 GifAnimation animation(file, options.width, options.height,
                                        options.framesPerSecond);
                 for (Head head : path)
@@ -304,7 +355,7 @@ int main(int argc, char** argv) {
         Renderer renderer(options.width, options.height);
         std::vector<std::uint8_t> rgb =
             options.screen ? trueScaleFrame(renderer, options) : headFrame(renderer, options);
-        writeImageFile(options.output, [&](std::FILE* file) {
+        writeImageFile(*output, [&](std::FILE* file) {
             return encodePng(file, options.width, options.height, rgb);
         });
     } catch (const std::exception& e) {
