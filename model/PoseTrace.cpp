@@ -94,12 +94,7 @@ PoseTrace readPoseTrace(const std::string& path, std::string& error) {
     // Bounded, so that a device or a runaway file is refused rather than read into memory.
     constexpr std::size_t longestLine = 4096, mostBytes = std::size_t{64} << 20;
     std::string text;
-    auto keep = [&](std::string_view line, long, bool ended) {
-        text.append(line);
-        if (ended) text.push_back('\n');
-        return true;
-    };
-    if (!readLinesOfFile(path, longestLine, mostBytes, keep, error)) {
+    if (!readTextFile(path, longestLine, mostBytes, text, error)) {
         error = "cannot read " + path + ": " + error;
         return {};
     }

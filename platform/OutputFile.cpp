@@ -127,8 +127,13 @@ OutputFile::OutputFile(const std::string& path) : path(path) {
     if (!exists && errno != ENOENT) refuse(std::strerror(errno));
     if (exists && S_ISDIR(existing.st_mode)) refuse("it is a folder");
     if (exists && !S_ISREG(existing.st_mode)) {
-        // Not waiting for a FIFO's reader: without one, the open fails with ENXIO.
-        fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        // A FIFO's reader is given a second to start, as a trace's writer is: without one,
+        // the open fails with ENXIO rather than blocking.
+        for (int tries = 0; tries < 100; ++tries) {
+            fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+            if (fd >= 0 || errno != ENXIO) break;
+            ::usleep(10000);
+        }
         if (fd < 0 && errno == ENXIO) refuse("no program reads this FIFO; start its reader first");
         if (fd < 0) refuse(std::strerror(errno));
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);

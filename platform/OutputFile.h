@@ -13,7 +13,7 @@ bool standardOutputOpen();
 
 // A file written whole, once, such as a picture: its place is checked when it is opened,
 // before the work that makes it. A device or FIFO is opened then and written into (a FIFO
-// without a reader is refused rather than waited for); anything else, through symbolic
+// whose reader has not started within a second is refused); anything else, through symbolic
 // links, is written into a temporary file of a unique name beside it that is renamed over
 // it once complete: a failure or an interruption (SIGINT, SIGTERM, SIGHUP, unless ignored)
 // never leaves a half file, nor the temporary one. An existing file keeps its permissions

@@ -43,9 +43,8 @@ std::shared_ptr<const std::string> stringWithContentsOfFile(
     return text;
 }
 
-bool readLinesOfFile(const std::string& path, std::size_t longestLine, std::size_t mostBytes,
-                     const std::function<bool(std::string_view, long, bool)>& line,
-                     std::string& error) {
+bool readTextFile(const std::string& path, std::size_t longestLine, std::size_t mostBytes,
+                  std::string& text, std::string& error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0) {
@@ -66,39 +65,30 @@ bool readLinesOfFile(const std::string& path, std::size_t longestLine, std::size
         return fail("no program writes into this FIFO; start its writer first");
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
-    std::string pending;  // the line being read
-    std::size_t total = 0;
-    long number = 1;
+    text.clear();
+    std::size_t lineStart = 0;  // where the line being read starts in `text`
+    long lines = 1;
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return fail(std::strerror(errno));
         if (n == 0) break;
-        total += static_cast<std::size_t>(n);
-        if (total > mostBytes)
+        if (text.size() + static_cast<std::size_t>(n) > mostBytes)
             return fail("larger than " + std::to_string(mostBytes >> 20) + " MiB");
-        std::string_view rest(buffer, static_cast<std::size_t>(n));
-        while (!rest.empty()) {
-            std::size_t end = rest.find('\n');
-            std::string_view piece = rest.substr(0, end);
-            if (pending.size() + piece.size() > longestLine)
-                return fail(std::to_string(number) + ": a line longer than " +
+        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+            text.push_back(buffer[i]);
+            if (buffer[i] == '\n') {
+                lineStart = text.size();
+                ++lines;
+            } else if (text.size() - lineStart > longestLine) {
+                return fail(std::to_string(lines) + ": a line longer than " +
                             std::to_string(longestLine) + " bytes");
-            if (end == std::string_view::npos) {
-                pending.append(piece);
-                break;
             }
-            rest.remove_prefix(end + 1);
-            bool more = pending.empty() ? line(piece, number, true)
-                                        : line(pending.append(piece), number, true);
-            pending.clear();
-            if (!more) return fail("");
-            ++number;
         }
     }
     ::close(fd);
-    return pending.empty() || line(pending, number, false) || (error.clear(), false);
+    return true;
 }
 
 bool isValidUTF8(std::string_view text) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,15 +23,13 @@ class StringArray {
 // file larger than memory allows included), or its bytes are not valid UTF-8.
 std::shared_ptr<const std::string> stringWithContentsOfFile(const std::optional<std::string>& path);
 
-// Reads a text file line by line, for a reader that may be handed anything: a regular file
-// or a FIFO only (one whose writer has not started within a second is refused rather than
-// waited for), lines of at most `longestLine` bytes and `mostBytes` in all. `line` gets each
-// line without its newline, its number and whether a newline ended it (only the last may
-// lack one), and returns false to stop. False, with `error` one line when the file was at
-// fault (without its name; the line's number first where it is about one).
-bool readLinesOfFile(const std::string& path, std::size_t longestLine, std::size_t mostBytes,
-                     const std::function<bool(std::string_view, long, bool)>& line,
-                     std::string& error);
+// Reads a text file for a reader that may be handed anything: a regular file or a FIFO
+// only (one whose writer has not started within a second is refused rather than waited
+// for), lines of at most `longestLine` bytes and `mostBytes` in all. False, with `error`
+// one line when the file was at fault (without its name; a line's number first where it is
+// about one).
+bool readTextFile(const std::string& path, std::size_t longestLine, std::size_t mostBytes,
+                  std::string& text, std::string& error);
 
 // Well-formed UTF-8: no stray or missing continuation bytes, no overlong forms, no
 // surrogates, nothing above U+10FFFF.
