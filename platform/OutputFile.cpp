@@ -25,6 +25,14 @@ void removeTemporaryAndDie(int signal) {
     std::raise(signal);
 }
 
+// Holds the fatal signals back until the mask `previous` is set again.
+void blockFatalSignals(sigset_t& previous) {
+    sigset_t fatal;
+    sigemptyset(&fatal);
+    for (int signal : fatalSignals) sigaddset(&fatal, signal);
+    sigprocmask(SIG_BLOCK, &fatal, &previous);
+}
+
 // A symbolic link's target, followed to the end; the target need not exist yet.
 std::string followLinks(std::string path) {
     for (int hops = 0; hops < 40; ++hops) {
@@ -144,11 +152,18 @@ OutputFile::OutputFile(const std::string& path) : path(path) {
     if (target.empty()) target = path;
     std::string probe = target + ".partial.XXXXXX";
     if (probe.size() >= sizeof temporaryPath) refuse(std::strerror(ENAMETOOLONG));
-    // A file made and removed again tells whether the folder takes the temporary file.
+    // A file made and removed again tells whether the folder takes the temporary file;
+    // signals wait until it is gone, so that none leaves it behind.
+    sigset_t previous;
+    blockFatalSignals(previous);
     int made = ::mkstemp(probe.data());
-    if (made < 0) refuse(folderProblem(folderOf(target), errno));
-    ::close(made);
-    ::unlink(probe.c_str());
+    int reason = errno;
+    if (made >= 0) {
+        ::close(made);
+        ::unlink(probe.c_str());
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (made < 0) refuse(folderProblem(folderOf(target), reason));
 }
 
 OutputFile::~OutputFile() {
@@ -171,10 +186,8 @@ bool OutputFile::write(const std::function<bool(std::FILE*)>& encode, std::strin
     const bool exists = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
     HeldSignals held(true);
     // Signals wait until the name of the file made is known to their handler.
-    sigset_t fatal, previous;
-    sigemptyset(&fatal);
-    for (int signal : fatalSignals) sigaddset(&fatal, signal);
-    sigprocmask(SIG_BLOCK, &fatal, &previous);
+    sigset_t previous;
+    blockFatalSignals(previous);
     std::string name = target + ".partial.XXXXXX";
     name.copy(temporaryPath, name.size());
     temporaryPath[name.size()] = '\0';
