@@ -110,6 +110,10 @@ void HeadTracker::receiveCameraPose() {
     }
     const double arrival = monotonicSeconds();
     if (record) recorded(record, record->append(poseTraceLine(arrival, taken.pose, taken.takenAt)));
+    // A new neutral place (the recentring key) is a step that no filter should smooth.
+    if (newest && (taken.neutral.x != newest->neutral.x || taken.neutral.y != newest->neutral.y ||
+                   taken.neutral.z != newest->neutral.z))
+        resetFilters();
     newest = taken;
     awaitingPicture = true;
     settings.mapping.distance = taken.neutral.z;

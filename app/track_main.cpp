@@ -17,7 +17,7 @@
 #include "app/HeadTracker.h"
 #include "app/ScreenSetup.h"
 #include "app/TrackedInterface.h"
-#include "camera/CheckPicture.h"
+#include "platform/OutputFile.h"
 
 namespace {
 const char usage[] =
@@ -155,6 +155,9 @@ Options parse(int argc, char** argv) {
                 readNumber("fishtank-track", arg, value, isPort, "a port, 0 to 65535"));
             options.socketGiven = true;
         } else if (arg == "--listen") {
+            if (!isIpv4Address(value))
+                fail(std::string("--listen wants an IPv4 address such as 127.0.0.1, not '") +
+                     value + "'");
             options.listen = value;
             options.socketGiven = true;
         } else if (arg == "--camera-fov") {
@@ -268,8 +271,19 @@ Options parse(int argc, char** argv) {
         fail("--record records the window's poses; --camera-check opens no window");
     if (check && !options.recordFrames.empty())
         fail("--record-frames records the window's pictures; --camera-check opens no window");
-    if (!options.record.empty() && options.record == options.recordFrames)
-        fail("--record and --record-frames want files of their own");
+    if (!options.record.empty() && !options.recordFrames.empty() &&
+        sameFile(options.record, options.recordFrames))
+        fail("--record and --record-frames name the same file, " + options.recordFrames +
+             ": each wants its own");
+    // An output that is the camera's source would destroy it.
+    auto refuseSource = [&](const char* option, const std::string& path) {
+        if (!options.camera.empty() && !path.empty() && sameFile(options.camera, path))
+            fail(std::string(option) + " names the camera's source, " + options.camera +
+                 ": writing it would destroy it");
+    };
+    refuseSource("--camera-check", options.checkPicture);
+    refuseSource("--record", options.record);
+    refuseSource("--record-frames", options.recordFrames);
     if (check) options.useCamera = true;
     if (options.useCamera && options.socketGiven)
         fail(std::string("--port and --listen are for a tracker's datagrams; ") +
@@ -365,14 +379,26 @@ ScreenSetup setUpTrueScale(Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool reportable = standardOutputOpen();
     ensureStandardStreamsOpen();
     Options options = parse(argc, argv);
     if (options.listCameras) return listCameras();
     std::unique_ptr<CameraTracker> camera;
+    // The check's picture goes with its report: neither is made without the other's place.
+    std::unique_ptr<OutputFile> checkPicture;
     if (!options.checkPicture.empty()) {
-        std::string problem = checkPictureProblem(options.checkPicture);
-        if (!problem.empty())
-            fail("cannot write the picture " + options.checkPicture + ": " + problem);
+        if (!reportable) {
+            std::fputs(
+                "fishtank-track: --camera-check prints its report on standard output, which is "
+                "closed\n",
+                stderr);
+            return checkNotWritten;
+        }
+        try {
+            checkPicture = std::make_unique<OutputFile>(options.checkPicture);
+        } catch (const std::runtime_error& e) {
+            fail("cannot write the picture " + options.checkPicture + ": " + e.what());
+        }
     }
     const ScreenSetup screen = setUpTrueScale(options);
     if (options.useCamera) {
@@ -405,7 +431,7 @@ int main(int argc, char** argv) {
             return cannotOpen(e.what());
         }
         if (!options.checkPicture.empty())
-            return checkCamera(*video, *faces, options.checkPicture,
+            return checkCamera(*video, *faces, *checkPicture,
                                {options.settings, screen, options.fullScreen});
         camera = std::make_unique<CameraTracker>(std::move(video), std::move(faces),
                                                  options.cameraSettings);

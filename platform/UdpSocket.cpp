@@ -20,6 +20,11 @@ bool socketAddress(const std::string& address, int port, sockaddr_in& where) {
 }
 }  // namespace
 
+bool isIpv4Address(const std::string& text) {
+    sockaddr_in where;
+    return socketAddress(text, 0, where);
+}
+
 UdpSocket::UdpSocket(const std::string& address, int port) : boundAddress(address) {
     sockaddr_in where;
     if (!socketAddress(address, port, where)) throw std::runtime_error("not an IPv4 address");

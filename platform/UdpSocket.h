@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <string>
 
+// Whether `text` is a dotted IPv4 address, such as 127.0.0.1.
+bool isIpv4Address(const std::string& text);
+
 // A bound, non-blocking IPv4 UDP socket.
 class UdpSocket {
   public:
