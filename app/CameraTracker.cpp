@@ -41,7 +41,7 @@ struct CameraTracker::Capture {
     std::optional<CameraPose> mailbox;  // until taken
     bool drawing = false;               // a pose taken is being drawn
 
-    std::mutex stateLock;
+    mutable std::mutex stateLock;
     std::condition_variable stateChanged;
     bool started = false, stopping = false, finished = false;
 
@@ -108,6 +108,11 @@ void CameraTracker::stop() {
                             [&c] { return !c.started || c.finished; });
 }
 
+bool CameraTracker::ended() const {
+    std::lock_guard<std::mutex> lock(capture->stateLock);
+    return capture->finished;
+}
+
 bool CameraTracker::takePose(CameraPose& pose) {
     Capture& c = *capture;
     c.wakeUp.clear();
@@ -140,6 +145,7 @@ void CameraTracker::Capture::run() {
     std::lock_guard<std::mutex> lock(stateLock);
     finished = true;
     stateChanged.notify_all();
+    wakeUp.notify();
 }
 
 void CameraTracker::Capture::follow() {
