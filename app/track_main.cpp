@@ -441,7 +441,7 @@ ScreenSetup setUpTrueScale(Options& options) {
     }
     TrueScaleTracking& trueScale = options.settings.trueScale.emplace();
     trueScale.view = {*screen.size, options.settings.mapping.distance, options.stereo,
-                      options.ipd.value_or(6.3)};
+                      options.ipd.value_or(6.3), !screen.given};
     // A laptop's camera: centred above the screen, 1 cm above its top edge.
     trueScale.cameraPlace =
         options.cameraPlace.value_or(ScreenPoint{0.0, screen.size->height / 2.0 + 1.0, 0.0});

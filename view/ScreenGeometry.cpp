@@ -53,3 +53,8 @@ ScreenSize screenOfDiagonal(double inches, int modeWidth, int modeHeight) {
     const double perPixel = inches * 2.54 / std::hypot(modeWidth, modeHeight);
     return {modeWidth * perPixel, modeHeight * perPixel};
 }
+
+ScreenSize sizeOf(const Monitor& monitor, ScreenSize otherwise) {
+    const ScreenSize reported = reportedSize(monitor);
+    return implausibleScreen(reported, monitor.width, monitor.height) ? otherwise : reported;
+}
