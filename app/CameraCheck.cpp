@@ -15,9 +15,6 @@
 
 namespace {
 constexpr double checkSeconds = 2.0;
-// Following a face needs it to move little from frame to frame, and the head is let go
-// after half a second without a pose.
-constexpr double lowestUsableRate = 10.0;  // frames a second
 
 double ms(const Durations& d, double q) {
     return d.quantile(q) * 1000.0;
@@ -161,6 +158,11 @@ int checkCamera(VideoSource& video, FaceTracker& faces, OutputFile& picture,
         std::printf("%s in %.2f s: %.4g frames/s\n", frames.c_str(), took, rate);
     if (video.skippedFrames() > 0)
         std::printf("%s\n", skippedFramesText(video.skippedFrames()).c_str());
+    // A device's rate told as the program tells it.
+    if (video.isDevice() && !(rate < lowestUsableRate)) {
+        const std::string low = lowRateText(video.name(), counted, video.framesPerSecond());
+        if (!low.empty()) std::printf("%s\n", low.c_str());
+    }
     std::printf("a frame, from read to face: ");
     if (following.count() > 0)
         std::printf("%.1f ms median, %.1f ms p99, %.1f ms at most while following the face; ",

@@ -127,7 +127,7 @@ void HeadTracker::receiveCameraPose() {
     startTracking(arrival);
     if (settings.filtering != Filtering::motion) {
         const HeadPose head = smoothed(taken.pose, arrival);
-        if (sender) sender->send(head, arrival, taken.exposureStart);
+        if (sender) sender->send(head, arrival, taken.readTime, taken.exposureStart);
         if (!oglView) return camera->poseDrawn();
         return drawPicture(head, 0.0);
     }
@@ -135,7 +135,7 @@ void HeadTracker::receiveCameraPose() {
     if (sender) {
         const double now = monotonicSeconds();
         sender->send(settings.predict ? predictor.predict(now) : predictor.position(), now,
-                     taken.exposureStart);
+                     taken.readTime, taken.exposureStart);
     }
     // Without a window, a pose is done with once sent.
     if (!oglView) return camera->poseDrawn();

@@ -16,7 +16,8 @@ PoseSender::PoseSender(const SendTarget& target, std::optional<Smoothing> rotati
     socket.connect(target.host, target.port);
 }
 
-void PoseSender::send(const HeadPose& pose, double time, double exposureStart) {
+void PoseSender::send(const HeadPose& pose, double time, double readTime,
+                      double exposureStart) {
     HeadPose sent = pose;
     if (smoothing) {
         sent.yaw = yaw.filter(pose.yaw, time);
@@ -27,7 +28,8 @@ void PoseSender::send(const HeadPose& pose, double time, double exposureStart) {
     writePoseDatagram(sent, datagram);
     last = sent;
     lastTime = monotonicSeconds();
-    if (std::isfinite(exposureStart)) ages.add(lastTime - exposureStart);
+    sinceRead.add(lastTime - readTime);
+    if (std::isfinite(exposureStart)) sinceExposure.add(lastTime - exposureStart);
     if (socket.send(datagram, sizeof datagram, false)) {
         ++sentCount;
     } else if (errno == EAGAIN) {
@@ -50,9 +52,12 @@ std::string PoseSender::destination() const {
 }
 
 std::string PoseSender::agesText() const {
-    if (ages.count() == 0) return "; the source stamps no exposure times";
-    char text[120];
-    std::snprintf(text, sizeof text, "; from exposure to sending %.1f ms median, %.1f ms p99",
+    const bool stamped = sinceExposure.count() > 0;
+    const Durations& ages = stamped ? sinceExposure : sinceRead;
+    if (ages.count() == 0) return "";
+    char text[160];
+    std::snprintf(text, sizeof text, "; from %s to sending %.1f ms median, %.1f ms p99",
+                  stamped ? "exposure" : "the frame's read (the source stamps no exposure)",
                   ages.quantile(0.5) * 1e3, ages.quantile(0.99) * 1e3);
     return text;
 }

@@ -26,9 +26,9 @@ class PoseSender {
     // std::runtime_error, its text the reason, when the host cannot be found.
     PoseSender(const SendTarget& target, std::optional<Smoothing> rotation);
 
-    // Sends `pose`, its angles smoothed, as of `time` (seconds), from a frame whose
-    // exposure started at `exposureStart` (NaN where not known).
-    void send(const HeadPose& pose, double time, double exposureStart);
+    // Sends `pose`, its angles smoothed, as of `time` (seconds), from a frame read at
+    // `readTime` whose exposure started at `exposureStart` (NaN where not known).
+    void send(const HeadPose& pose, double time, double readTime, double exposureStart);
     // The head was lost: the angles' filters start afresh with the next pose.
     void reset();
 
@@ -37,7 +37,8 @@ class PoseSender {
     const HeadPose& lastSent() const { return last; }
     double lastSentAt() const { return lastTime; }  // monotonic seconds; 0 before the first
     // "sent 812 poses to HOST:PORT; 3 dropped (...); 0 found nobody listening", and the
-    // poses' age when sent, from the start of their frame's exposure, where it is known.
+    // poses' age when sent, from the start of their frame's exposure where the source
+    // stamps it, else from the frame's read.
     std::string summary() const;
 
   private:
@@ -50,5 +51,5 @@ class PoseSender {
     long sentCount = 0, droppedCount = 0, refusedCount = 0;
     HeadPose last;
     double lastTime = 0.0;
-    Durations ages;  // seconds, from exposure to sending
+    Durations sinceExposure, sinceRead;  // seconds, to sending
 };
