@@ -11,8 +11,8 @@
 #   (--smooth-rotation off) and as sent;
 # - the sent yaw's step response on a head that turns from +25 to -25 degrees: the time it
 #   takes from +15 to -15.
-# A file has no exposure stamps: a sent pose's age from exposure is measured on a camera
-# with stamps (the guest's vivid device: tests/guest).
+# - a sent pose's age from its frame's read (a file has no exposure stamps; a camera adds
+#   its exposure and delivery, 30 to 50 ms for a webcam at 30 frames/s).
 #   bench/send.sh [RUNS [BUILD-DIR]]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,15 +33,18 @@ send() {
     until [ -s "$work/$name.csv" ]; do sleep 0.05; done
     local port; port=$(head -1 "$work/$name.csv" | cut -d' ' -f2)
     env -u DISPLAY "$build/fishtank-track" --camera "$work/$video" --no-window \
-        --send "127.0.0.1:$port" "$@" 2> /dev/null &
+        --send "127.0.0.1:$port" "$@" 2> "$work/$name.err" &
     local tracker=$!
     # Once started (the face's models read, the face found), over 8 s.
     sleep 3
     local before begun; before=$(cpu_seconds "$tracker") begun=$(date +%s.%N)
     sleep 8
-    awk -v a="$(cpu_seconds "$tracker")" -v b="$before" -v t="$(date +%s.%N)" -v s="$begun" \
+    local after; after=$(cpu_seconds "$tracker") || { echo "send: $video ended early" >&2; exit 1; }
+    awk -v a="$after" -v b="$before" -v t="$(date +%s.%N)" -v s="$begun" \
         'BEGIN { print 100 * (a - b) / (t - s) }' >> "$work/$name.cpu"
     wait "$tracker"
+    sed -n 's/.* to sending \([0-9.]*\) ms median, \([0-9.]*\) ms p99.*/\1 \2/p' "$work/$name.err" \
+        >> "$work/$name.age"
     kill "$receiver"
 }
 # The SD of the angles (columns 6 to 8) after the first second.
@@ -75,6 +78,8 @@ done
 echo "== fishtank-track --no-window --send, 640x480, $runs runs (min / median / max)"
 echo "CPU following a face:      $(spread < "$work/path.cpu") % of one core"
 echo "CPU with nobody in view:   $(spread < "$work/none.cpu") % of one core"
+echo "a pose's age when sent, from its frame's read: median $(cut -d' ' -f1 "$work/path.age" | spread)," \
+     "p99 $(cut -d' ' -f2 "$work/path.age" | spread) ms"
 for angle in 1:yaw 2:pitch 3:roll; do
     echo "${angle#*:} SD on a still face:  measured $(cut -d' ' -f"${angle%%:*}" "$work/raw.sd" | spread)," \
          "sent $(cut -d' ' -f"${angle%%:*}" "$work/sent.sd" | spread) degrees"

@@ -38,6 +38,13 @@ int applicationMain(int argc, char** argv, const std::function<Interface()>& loa
                      lastGlfwError.c_str());
         return 1;
     }
+    if (!hasX11Display()) {
+        std::fprintf(stderr,
+                     "%s: no X11 display: the window library speaks another window system\n",
+                     program.c_str());
+        glfwTerminate();
+        return 1;
+    }
     Interface interface;
     try {
         interface = loadInterface();

@@ -30,6 +30,10 @@ timespec durationOf(double seconds) {
 }
 }  // namespace
 
+bool hasX11Display() {
+    return glfwGetX11Display() != nullptr;
+}
+
 void addDescriptorSource(int descriptor, std::function<void()> onReadable) {
     descriptorSources().push_back({descriptor, std::move(onReadable)});
 }

@@ -8,6 +8,10 @@
 // runs on the main thread, one thing at a time.
 [[noreturn]] void runMainLoop();
 
+// Whether the window system, once started, has the X11 connection that the loop watches: a
+// window library built for another window system has none.
+bool hasX11Display();
+
 // Watches `descriptor` from the main run loop: whenever it is readable, the loop calls
 // `onReadable`, which should read what waits.
 void addDescriptorSource(int descriptor, std::function<void()> onReadable);
