@@ -28,6 +28,7 @@ spread() { sort -g | awk '{ v[NR] = $1 } END { printf "%.3g / %.3g / %.3g", v[1]
 # $work/NAME.cpu (percent of a core over the run).
 send() {
     local video=$1 name=$2; shift 2
+    rm -f "$work/$name.csv"  # not to read the last run's port
     "$build/pose-receiver" 60 1000000 > "$work/$name.csv" &
     local receiver=$!
     until [ -s "$work/$name.csv" ]; do sleep 0.05; done
@@ -39,7 +40,7 @@ send() {
     sleep 3
     local before begun; before=$(cpu_seconds "$tracker") begun=$(date +%s.%N)
     sleep 8
-    local after; after=$(cpu_seconds "$tracker") || { echo "send: $video ended early" >&2; exit 1; }
+    local after; after=$(cpu_seconds "$tracker") || { echo "send: $video ended early: $(cat "$work/$name.err")" >&2; exit 1; }
     awk -v a="$after" -v b="$before" -v t="$(date +%s.%N)" -v s="$begun" \
         'BEGIN { print 100 * (a - b) / (t - s) }' >> "$work/$name.cpu"
     wait "$tracker"

@@ -14,6 +14,7 @@ trap 'kill $pid $receiver $second 2>/dev/null; rm -rf "$work"' EXIT
 cd "$work"
 # receive: a receiver in the background, its lines in poses, its port in `port`.
 receive() {
+    rm -f poses  # not to read the last receiver's port
     "$receive" 60 100000 > poses &
     receiver=$!
     wait_for 10 test -s poses || fail "the receiver did not start"
