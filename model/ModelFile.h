@@ -1,0 +1,27 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "model/Mesh.h"
+
+// A model file read by the Open Asset Import Library: every format it reads, triangulated,
+// identical vertices joined, smooth normals where the file gives none (an STL's facet
+// normals count as none; a crease angle keeps a cube's edges sharp), the scene's transforms
+// applied.
+struct ModelFile {
+    Mesh mesh;
+    // Where the format fixes its units (glTF: metres), centimetres per unit; else none.
+    std::optional<double> centimetresPerUnit;
+};
+
+// Files larger than this are refused before they are read.
+constexpr long long largestModelFile = 1LL << 30;
+
+// Reads the model at `path`, telling `progress` how far it is (0 to 1) now and then.
+// Throws std::runtime_error with one line saying why (without the file's name) when the
+// file is missing, not a regular file, empty, unreadable, too large, of no format that can
+// be read, promises more than it holds, or gives coordinates that are not finite, no
+// triangles, or no extent. Never opens a FIFO or device for reading.
+ModelFile readModelFile(const std::string& path, const std::function<void(float)>& progress = {});
