@@ -4,9 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "view/ModelPlace.h"
-
-class ModelDrawing;
+#include "view/ModelDrawing.h"
 
 // The model options that fishtank-track and fishtank-render share.
 struct ModelChoice {

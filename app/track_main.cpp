@@ -15,6 +15,7 @@
 #include "app/CameraWords.h"
 #include "app/CommandLine.h"
 #include "app/HeadTracker.h"
+#include "app/ModelChoice.h"
 #include "app/ScreenSetup.h"
 #include "app/TrackedInterface.h"
 #include "camera/CheckPicture.h"
@@ -29,6 +30,7 @@ const char usage[] =
     "           [--smooth MIN_CUTOFF,BETA | --smooth off] [--predict off]\n"
     "           [--mapping angle|true-scale] [--screen WxH|Nin] [--camera-place X,Y]\n"
     "           [--stereo anaglyph] [--ipd CM] [--record FILE] [--record-frames FILE]\n"
+    "           [--model FILE|teapot] [--model-units U] [--model-depth CM] [--scene S]\n"
     "  Shows the Fishtank tunnel from the head position that a head tracker sends as\n"
     "  opentrack \"UDP over network\" poses (48-byte datagrams of six doubles), or that\n"
     "  the camera sees.\n"
@@ -107,6 +109,7 @@ struct Options {
     Stereo stereo = Stereo::off;
     std::optional<double> ipd;
     TrackingSettings settings;
+    ModelChoice model;
 };
 
 [[noreturn]] void fail(const std::string& message) {
@@ -125,9 +128,11 @@ std::string fileName(const std::string& option, const char* value, const char* w
 Options parse(int argc, char** argv) {
     Options options;
     HeadMapping& mapping = options.settings.mapping;
+    const std::string help = std::string(usage) + modelUsage;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         options.otherOptions += arg != "--list-cameras";
+        if (readModelOption("fishtank-track", help.c_str(), argc, argv, i, options.model)) continue;
         if (arg == "--camera") {
             // SOURCE is optional: the next argument, unless it is an option.
             bool sourceGiven = i + 1 < argc && argv[i + 1][0] != '-';
@@ -145,7 +150,7 @@ Options parse(int argc, char** argv) {
             continue;
         }
         const char* value = optionValue(
-            "fishtank-track", usage, argc, argv, i,
+            "fishtank-track", help.c_str(), argc, argv, i,
             {"--port", "--listen", "--distance", "--gain", "--invert", "--smooth", "--record",
              "--camera-fov", "--camera-check", "--camera-settings", "--predict", "--record-frames",
              "--mapping", "--screen", "--camera-place", "--stereo", "--ipd"});
@@ -287,6 +292,7 @@ Options parse(int argc, char** argv) {
             "--mapping angle");
     if (!options.useCamera && options.cameraPlace) fail("--camera-place is for --camera");
     if (options.ipd && options.stereo == Stereo::off) fail("--ipd goes with --stereo anaglyph");
+    checkModelChoice("fishtank-track", options.model);
     return options;
 }
 
@@ -368,6 +374,8 @@ int main(int argc, char** argv) {
     ensureStandardStreamsOpen();
     Options options = parse(argc, argv);
     if (options.listCameras) return listCameras();
+    std::unique_ptr<ModelDrawing> model =
+        options.checkPicture.empty() ? loadModel("fishtank-track", options.model) : nullptr;
     std::unique_ptr<CameraTracker> camera;
     if (!options.checkPicture.empty()) {
         std::string problem = checkPictureProblem(options.checkPicture);
@@ -431,5 +439,8 @@ int main(int argc, char** argv) {
     auto tracker = std::make_unique<HeadTracker>(std::move(socket), std::move(camera),
                                                  options.settings, record.get(), frames.get());
     return cannotStart(applicationMain(
-        argc, argv, [&] { return loadTrackedInterface(std::move(tracker), options.fullScreen); }));
+        argc, argv, [&] {
+            return loadTrackedInterface(std::move(tracker), options.fullScreen, std::move(model),
+                                        options.model.tunnel);
+        }));
 }
