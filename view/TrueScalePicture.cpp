@@ -62,11 +62,24 @@ void HeadTrackedView::drawTunnel() {
     const double height = drawnWindow.top - drawnWindow.bottom;
     const double unit = height / 2.0;
     glEnable(GL_DEPTH_TEST);
+    // Lighting takes the modelview for the eye's frame, but the angle mapping keeps its
+    // perspective there: for the model the whole chain moves to the projection, and the
+    // tunnel's frame becomes the eye's in either mapping.
+    GLdouble chain[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, chain);
+    glMatrixMode(GL_PROJECTION);
     glPushMatrix();
+    glMultMatrixd(chain);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
     glScaled(1.0 / unit, 1.0 / unit, -1.0 / unit);  // tunnel units to centimetres
     // The angle mapping's near plane lies in the glass: nothing stands in front of it there.
     model->draw(width, height, trueScale && trueScale->stereo == Stereo::anaglyph, !trueScale);
     glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
     if (tunnelShown)
         OpGlView::drawTunnel();
     else
