@@ -17,10 +17,23 @@ struct Mesh {
     std::vector<float> colours;
     std::vector<std::uint32_t> indices;  // three per triangle
     Box bounds{};
+    // Every edge is shared by two triangles, all wound counter-clockwise seen from outside:
+    // the inside never shows, and the triangles facing away need not be drawn.
+    bool closed = false;
 
     std::size_t vertexCount() const { return positions.size() / 3; }
     std::size_t triangleCount() const { return indices.size() / 3; }
 };
+
+// Gives `mesh`, its vertices shared where they are equal, smooth normals within a crease of
+// `creaseDegrees`: each triangle's corner the area-weighted mean of the normals of the
+// triangles around its vertex within that angle of its own, a vertex split where its
+// corners' normals differ; so a cube keeps flat faces and a sphere's facets shade smoothly.
+void giveSmoothNormals(Mesh& mesh, double creaseDegrees);
+
+// Whether `mesh`, its vertices shared where they are equal, is closed, each edge met once
+// each way; if so, its triangles are turned to face out where they all faced in.
+bool orientIfClosed(Mesh& mesh);
 
 // The colour of a model, or of its parts, that the file gives no colour.
 constexpr float neutralColour[3] = {0.75f, 0.72f, 0.66f};

@@ -8,6 +8,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -165,40 +166,58 @@ std::optional<aiColor3D> materialColour(const aiScene& scene, const aiMesh& mesh
     return std::nullopt;
 }
 
+// One part of the scene as a mesh, coloured as `coloured` says, with smooth normals where
+// the file gives none.
+Mesh partOf(const aiScene& scene, const aiMesh& part, bool coloured) {
+    Mesh mesh;
+    const std::optional<aiColor3D> colour = materialColour(scene, part);
+    for (unsigned v = 0; v < part.mNumVertices; ++v) {
+        const aiVector3D& p = part.mVertices[v];
+        if (!(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)))
+            refuse("a vertex's coordinates are not finite numbers");
+        mesh.positions.insert(mesh.positions.end(), {p.x, p.y, p.z});
+        if (part.mNormals)
+            mesh.normals.insert(mesh.normals.end(),
+                                {part.mNormals[v].x, part.mNormals[v].y, part.mNormals[v].z});
+        if (!coloured) continue;
+        if (part.HasVertexColors(0)) {
+            const aiColor4D& c = part.mColors[0][v];
+            mesh.colours.insert(mesh.colours.end(), {c.r, c.g, c.b});
+        } else if (colour) {
+            mesh.colours.insert(mesh.colours.end(), {colour->r, colour->g, colour->b});
+        } else {
+            mesh.colours.insert(mesh.colours.end(), std::begin(neutralColour),
+                                std::end(neutralColour));
+        }
+    }
+    for (unsigned f = 0; f < part.mNumFaces; ++f) {
+        const aiFace& face = part.mFaces[f];
+        if (face.mNumIndices == 3)
+            mesh.indices.insert(mesh.indices.end(), face.mIndices, face.mIndices + 3);
+    }
+    // Before the normals split vertices along creases: the edges are found by vertex.
+    mesh.closed = orientIfClosed(mesh);
+    // 80 degrees: a cube's faces stay flat, a sphere's facets shade smoothly.
+    if (!part.mNormals) giveSmoothNormals(mesh, 80.0);
+    return mesh;
+}
+
 Mesh meshOf(const aiScene& scene) {
     Mesh mesh;
+    mesh.closed = true;
     bool coloured = false;
     for (unsigned m = 0; m < scene.mNumMeshes; ++m)
         coloured = coloured || scene.mMeshes[m]->HasVertexColors(0) ||
                    materialColour(scene, *scene.mMeshes[m]);
     for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
-        const aiMesh& part = *scene.mMeshes[m];
-        if (!(part.mPrimitiveTypes & aiPrimitiveType_TRIANGLE)) continue;
+        if (!(scene.mMeshes[m]->mPrimitiveTypes & aiPrimitiveType_TRIANGLE)) continue;
+        const Mesh part = partOf(scene, *scene.mMeshes[m], coloured);
+        mesh.closed = mesh.closed && part.closed;
         const auto base = static_cast<std::uint32_t>(mesh.vertexCount());
-        const std::optional<aiColor3D> colour = materialColour(scene, part);
-        for (unsigned v = 0; v < part.mNumVertices; ++v) {
-            const aiVector3D& p = part.mVertices[v];
-            if (!(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)))
-                refuse("a vertex's coordinates are not finite numbers");
-            mesh.positions.insert(mesh.positions.end(), {p.x, p.y, p.z});
-            const aiVector3D n = part.mNormals ? part.mNormals[v] : aiVector3D(0.0f, 0.0f, 1.0f);
-            mesh.normals.insert(mesh.normals.end(), {n.x, n.y, n.z});
-            if (!coloured) continue;
-            if (part.HasVertexColors(0)) {
-                const aiColor4D& c = part.mColors[0][v];
-                mesh.colours.insert(mesh.colours.end(), {c.r, c.g, c.b});
-            } else if (colour) {
-                mesh.colours.insert(mesh.colours.end(), {colour->r, colour->g, colour->b});
-            } else {
-                mesh.colours.insert(mesh.colours.end(), std::begin(neutralColour),
-                                    std::end(neutralColour));
-            }
-        }
-        for (unsigned f = 0; f < part.mNumFaces; ++f) {
-            const aiFace& face = part.mFaces[f];
-            if (face.mNumIndices != 3) continue;
-            for (unsigned k = 0; k < 3; ++k) mesh.indices.push_back(base + face.mIndices[k]);
-        }
+        mesh.positions.insert(mesh.positions.end(), part.positions.begin(), part.positions.end());
+        mesh.normals.insert(mesh.normals.end(), part.normals.begin(), part.normals.end());
+        mesh.colours.insert(mesh.colours.end(), part.colours.begin(), part.colours.end());
+        for (std::uint32_t i : part.indices) mesh.indices.push_back(base + i);
     }
     if (mesh.indices.empty()) refuse("it holds no triangles");
     Mesh::Box& box = mesh.bounds;
@@ -224,13 +243,12 @@ ModelFile readModelFile(const std::string& path, const std::function<void(float)
     if (ending == ".ply") checkPly(head);
     importer.SetIOHandler(new RegularFiles);
     importer.SetProgressHandler(new Progress(progress));
-    // A crease of 80 degrees: a cube's faces stay flat, a sphere's facets shade smoothly.
-    importer.SetPropertyFloat(AI_CONFIG_PP_GSN_MAX_SMOOTHING_ANGLE, 80.0f);
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
     // An STL's normals are its facets': dropped, so that curved surfaces shade smoothly.
+    // Normals are made after the vertices are joined (giveSmoothNormals): the library's own
+    // step, on the vertices before joining, takes seconds for a million triangles.
     const unsigned steps = aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
-                           aiProcess_GenSmoothNormals | aiProcess_SortByPType |
-                           aiProcess_PreTransformVertices |
+                           aiProcess_SortByPType | aiProcess_PreTransformVertices |
                            (ending == ".stl" ? unsigned{aiProcess_DropNormals} : 0u);
     const aiScene* scene = nullptr;
     try {
@@ -241,5 +259,9 @@ ModelFile readModelFile(const std::string& path, const std::function<void(float)
     if (!scene) refuse(firstLine(importer.GetErrorString()));
     ModelFile file{meshOf(*scene), std::nullopt};
     if (ending == ".gltf" || ending == ".glb") file.centimetresPerUnit = 100.0;
+    importer.FreeScene();
+    // The library's working memory, hundreds of MB for a million triangles, goes back to the
+    // system rather than staying with the process for its whole run.
+    malloc_trim(0);
     return file;
 }

@@ -7,9 +7,8 @@
 #include "model/Mesh.h"
 
 // A model file read by the Open Asset Import Library: every format it reads, triangulated,
-// identical vertices joined, smooth normals where the file gives none (an STL's facet
-// normals count as none; a crease angle keeps a cube's edges sharp), the scene's transforms
-// applied.
+// identical vertices joined, the scene's transforms applied; and smooth normals within a
+// crease of 80 degrees where the file gives none (an STL's facet normals count as none).
 struct ModelFile {
     Mesh mesh;
     // Where the format fixes its units (glTF: metres), centimetres per unit; else none.

@@ -115,12 +115,28 @@ void expectColour(const Mesh& mesh, float r, float g, float b) {
 }
 }  // namespace
 
-TEST_F(ModelFiles, StlAsTextAndBinaryGiveTheBoxItsFacesFlatWithoutColour) {
+// Every triangle faces away from the box's centre.
+void expectFacingOut(const Mesh& mesh) {
+    for (std::size_t i = 0; i < mesh.indices.size(); i += 3) {
+        const float* a = &mesh.positions[3 * mesh.indices[i]];
+        const float* b = &mesh.positions[3 * mesh.indices[i + 1]];
+        const float* c = &mesh.positions[3 * mesh.indices[i + 2]];
+        const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+        const float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        const float n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        const float out[3] = {(a[0] + b[0] + c[0]) / 3 - 1, (a[1] + b[1] + c[1]) / 3 - 1.5f,
+                              (a[2] + b[2] + c[2]) / 3 - 2.5f};
+        EXPECT_GT(n[0] * out[0] + n[1] * out[1] + n[2] * out[2], 0.0f) << "triangle " << i / 3;
+    }
+}
+
+TEST_F(ModelFiles, StlAsTextAndBinaryGiveTheBoxClosedFacingOutItsFacesFlatWithoutColour) {
+    // The text one wound the other way round, facing in.
     std::string text = "solid box\n", binary(80, ' ');
     append(binary, std::uint32_t{12});
     for (const auto& t : triangles) {
         text += "facet normal 0 0 0\nouter loop\n";
-        for (int i : t) text += "vertex " + corner(i) + "\n";
+        for (int k = 2; k >= 0; --k) text += "vertex " + corner(t[k]) + "\n";
         text += "endloop\nendfacet\n";
         for (float v : {0.0f, 0.0f, 0.0f}) append(binary, v);
         for (int i : t)
@@ -134,6 +150,8 @@ TEST_F(ModelFiles, StlAsTextAndBinaryGiveTheBoxItsFacesFlatWithoutColour) {
         expectTheBox(file);
         EXPECT_TRUE(file.mesh.colours.empty());
         EXPECT_FALSE(file.centimetresPerUnit);
+        EXPECT_TRUE(file.mesh.closed);
+        expectFacingOut(file.mesh);
         // Each corner keeps one normal for each of its three faces, along an axis.
         EXPECT_EQ(file.mesh.vertexCount(), 24u);
         for (std::size_t i = 0; i < file.mesh.normals.size(); i += 3) {

@@ -51,7 +51,7 @@ void ModelDrawing::upload(bool grey) {
     glDisableClientState(GL_VERTEX_ARRAY);
     glEndList();
     // The list holds its own copy; stereo, and so grey, never changes while it runs.
-    mesh = Mesh{{}, {}, {}, {}, mesh.bounds};
+    mesh = Mesh{{}, {}, {}, {}, mesh.bounds, mesh.closed};
 }
 
 void ModelDrawing::draw(double width, double height, bool grey, bool behindGlass) {
@@ -59,14 +59,15 @@ void ModelDrawing::draw(double width, double height, bool grey, bool behindGlass
     ModelPlace place = placeModel(upright, width, height, sizing);
     if (behindGlass) place.depth = std::max(place.depth, radius(place));
     glPushAttrib(GL_ENABLE_BIT | GL_LIGHTING_BIT | GL_CURRENT_BIT);
+    const bool closed = mesh.closed;
     glDisable(GL_FOG);  // the anaglyph's fog whitens the tunnel's lines only
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glEnable(GL_NORMALIZE);
     glEnable(GL_COLOR_MATERIAL);
+    if (closed) glEnable(GL_CULL_FACE);  // the triangles facing away are hidden anyway
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
     const GLfloat ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f};
     const GLfloat light[4] = {0.8f, 0.8f, 0.8f, 1.0f};
     // From above the viewer's left shoulder, toward the screen: a direction, fixed to the
