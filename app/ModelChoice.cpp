@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
 
 #include "app/CommandLine.h"
 #include "model/ModelFile.h"
@@ -127,8 +126,6 @@ std::unique_ptr<ModelDrawing> loadModel(const char* program, const ModelChoice& 
                  static_cast<double>(box.max[0] - box.min[0]),
                  static_cast<double>(box.max[1] - box.min[1]),
                  static_cast<double>(box.max[2] - box.min[2]), unit.c_str(), took);
-    const bool zUp = std::filesystem::path(path).extension() == ".stl" ||
-                     std::filesystem::path(path).extension() == ".STL";
-    return std::make_unique<ModelDrawing>(std::move(file.mesh), zUp,
+    return std::make_unique<ModelDrawing>(std::move(file.mesh), file.zUp,
                                           ModelSizing{centimetresPerUnit, choice.depth});
 }

@@ -4,7 +4,7 @@
 //   model-bench write TRIANGLES FILE
 //   model-bench draw FILE|none SECONDS
 // draw prints one line: load seconds, pictures a second, and the resident memory (MB)
-// after loading and drawing.
+// after loading and drawing, and at its highest.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -27,11 +27,12 @@ double seconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-double residentMegabytes() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * 4096.0 / 1e6;
+// The process's resident memory now, or at its highest (VmRSS, VmHWM), in MB.
+double residentMegabytes(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(field + ":", 0) == 0) return std::atof(line.c_str() + field.size() + 1) / 1000.0;
+    return 0.0;
 }
 
 // A closed UV sphere of radius 50 with `rings` x `2 rings` quads, two triangles each: its
@@ -89,8 +90,8 @@ int draw(const std::string& file, double duration) {
         view.drawTrueScale(wholeScreen({32.0, 24.0}));
         glFinish();
     }
-    std::printf("load %.3f s, %.1f pictures/s, %.1f MB\n", loaded, pictures / duration,
-                residentMegabytes());
+    std::printf("load %.3f s, %.1f pictures/s, %.1f MB, at most %.1f MB\n", loaded,
+                pictures / duration, residentMegabytes("VmRSS"), residentMegabytes("VmHWM"));
     return 0;
 }
 }  // namespace

@@ -25,6 +25,10 @@ struct Mesh {
     std::size_t triangleCount() const { return indices.size() / 3; }
 };
 
+// Joins the vertices of `mesh` that are equal in position, normal and colour, so that the
+// triangles share them.
+void joinEqualVertices(Mesh& mesh);
+
 // Gives `mesh`, its vertices shared where they are equal, smooth normals within a crease of
 // `creaseDegrees`: each triangle's corner the area-weighted mean of the normals of the
 // triangles around its vertex within that angle of its own, a vertex split where its

@@ -195,6 +195,7 @@ Mesh partOf(const aiScene& scene, const aiMesh& part, bool coloured) {
         if (face.mNumIndices == 3)
             mesh.indices.insert(mesh.indices.end(), face.mIndices, face.mIndices + 3);
     }
+    joinEqualVertices(mesh);
     // Before the normals split vertices along creases: the edges are found by vertex.
     mesh.closed = orientIfClosed(mesh);
     // 80 degrees: a cube's faces stay flat, a sphere's facets shade smoothly.
@@ -245,10 +246,10 @@ ModelFile readModelFile(const std::string& path, const std::function<void(float)
     importer.SetProgressHandler(new Progress(progress));
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
     // An STL's normals are its facets': dropped, so that curved surfaces shade smoothly.
-    // Normals are made after the vertices are joined (giveSmoothNormals): the library's own
-    // step, on the vertices before joining, takes seconds for a million triangles.
-    const unsigned steps = aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
-                           aiProcess_SortByPType | aiProcess_PreTransformVertices |
+    // The vertices are joined and normals made here (joinEqualVertices, giveSmoothNormals):
+    // the library's own steps take seconds and hundreds of MB for a million triangles.
+    const unsigned steps = aiProcess_Triangulate | aiProcess_SortByPType |
+                           aiProcess_PreTransformVertices |
                            (ending == ".stl" ? unsigned{aiProcess_DropNormals} : 0u);
     const aiScene* scene = nullptr;
     try {
@@ -257,7 +258,7 @@ ModelFile readModelFile(const std::string& path, const std::function<void(float)
         refuse(firstLine(e.what()));
     }
     if (!scene) refuse(firstLine(importer.GetErrorString()));
-    ModelFile file{meshOf(*scene), std::nullopt};
+    ModelFile file{meshOf(*scene), std::nullopt, ending == ".stl"};
     if (ending == ".gltf" || ending == ".glb") file.centimetresPerUnit = 100.0;
     importer.FreeScene();
     // The library's working memory, hundreds of MB for a million triangles, goes back to the

@@ -7,12 +7,14 @@
 #include "model/Mesh.h"
 
 // A model file read by the Open Asset Import Library: every format it reads, triangulated,
-// identical vertices joined, the scene's transforms applied; and smooth normals within a
+// the scene's transforms applied; its equal vertices joined, and smooth normals within a
 // crease of 80 degrees where the file gives none (an STL's facet normals count as none).
 struct ModelFile {
     Mesh mesh;
     // Where the format fixes its units (glTF: metres), centimetres per unit; else none.
     std::optional<double> centimetresPerUnit;
+    // Its up is its z axis: an STL's, as printers and CAD programs write them; else y.
+    bool zUp = false;
 };
 
 // Files larger than this are refused before they are read.

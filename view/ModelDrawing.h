@@ -9,7 +9,7 @@
 // and scales it about its centre.
 class ModelDrawing {
   public:
-    // `zUp`: the file's up is its z axis (STL, as printers and CAD write them), turned to y.
+    // `zUp`: the model's up is its z axis, turned to the screen's y.
     ModelDrawing(Mesh mesh, bool zUp, ModelSizing sizing);
     ~ModelDrawing();
     ModelDrawing(const ModelDrawing&) = delete;
