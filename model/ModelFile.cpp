@@ -135,11 +135,11 @@ class RegularFiles : public Assimp::DefaultIOSystem {
     }
 };
 
-class Progress : public Assimp::ProgressHandler {
+class Reading : public Assimp::ProgressHandler {
   public:
-    explicit Progress(const std::function<void(float)>& tell) : tell(tell) {}
+    explicit Reading(const std::function<void(float)>& tell) : tell(tell) {}
     bool Update(float fraction) override {
-        if (tell && fraction >= 0.0f) tell(std::min(fraction, 1.0f));
+        if (tell && fraction >= 0.0f) tell(0.4f * std::min(fraction, 1.0f));
         return true;
     }
 
@@ -166,9 +166,13 @@ std::optional<aiColor3D> materialColour(const aiScene& scene, const aiMesh& mesh
     return std::nullopt;
 }
 
+// How far a load is: the library's reading takes the first 40 %, each part's steps here
+// the rest in turn.
+using Progress = std::function<void(float)>;
+
 // One part of the scene as a mesh, coloured as `coloured` says, with smooth normals where
-// the file gives none.
-Mesh partOf(const aiScene& scene, const aiMesh& part, bool coloured) {
+// the file gives none; `done` is told how far its steps are, 0 to 1.
+Mesh partOf(const aiScene& scene, const aiMesh& part, bool coloured, const Progress& done) {
     Mesh mesh;
     const std::optional<aiColor3D> colour = materialColour(scene, part);
     for (unsigned v = 0; v < part.mNumVertices; ++v) {
@@ -195,15 +199,19 @@ Mesh partOf(const aiScene& scene, const aiMesh& part, bool coloured) {
         if (face.mNumIndices == 3)
             mesh.indices.insert(mesh.indices.end(), face.mIndices, face.mIndices + 3);
     }
+    done(0.2f);
     joinEqualVertices(mesh);
+    done(0.5f);
     // Before the normals split vertices along creases: the edges are found by vertex.
     mesh.closed = orientIfClosed(mesh);
+    done(0.7f);
     // 80 degrees: a cube's faces stay flat, a sphere's facets shade smoothly.
     if (!part.mNormals) giveSmoothNormals(mesh, 80.0);
+    done(1.0f);
     return mesh;
 }
 
-Mesh meshOf(const aiScene& scene) {
+Mesh meshOf(const aiScene& scene, const Progress& progress) {
     Mesh mesh;
     mesh.closed = true;
     bool coloured = false;
@@ -212,7 +220,10 @@ Mesh meshOf(const aiScene& scene) {
                    materialColour(scene, *scene.mMeshes[m]);
     for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
         if (!(scene.mMeshes[m]->mPrimitiveTypes & aiPrimitiveType_TRIANGLE)) continue;
-        const Mesh part = partOf(scene, *scene.mMeshes[m], coloured);
+        auto done = [&](float fraction) {
+            if (progress) progress(0.4f + 0.6f * (m + fraction) / scene.mNumMeshes);
+        };
+        const Mesh part = partOf(scene, *scene.mMeshes[m], coloured, done);
         mesh.closed = mesh.closed && part.closed;
         const auto base = static_cast<std::uint32_t>(mesh.vertexCount());
         mesh.positions.insert(mesh.positions.end(), part.positions.begin(), part.positions.end());
@@ -243,7 +254,7 @@ ModelFile readModelFile(const std::string& path, const std::function<void(float)
     if (ending == ".stl") checkStl(head);
     if (ending == ".ply") checkPly(head);
     importer.SetIOHandler(new RegularFiles);
-    importer.SetProgressHandler(new Progress(progress));
+    importer.SetProgressHandler(new Reading(progress));
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
     // An STL's normals are its facets': dropped, so that curved surfaces shade smoothly.
     // The vertices are joined and normals made here (joinEqualVertices, giveSmoothNormals):
@@ -258,7 +269,7 @@ ModelFile readModelFile(const std::string& path, const std::function<void(float)
         refuse(firstLine(e.what()));
     }
     if (!scene) refuse(firstLine(importer.GetErrorString()));
-    ModelFile file{meshOf(*scene), std::nullopt, ending == ".stl"};
+    ModelFile file{meshOf(*scene, progress), std::nullopt, ending == ".stl"};
     if (ending == ".gltf" || ending == ".glb") file.centimetresPerUnit = 100.0;
     importer.FreeScene();
     // The library's working memory, hundreds of MB for a million triangles, goes back to the
