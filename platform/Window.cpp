@@ -129,7 +129,10 @@ void Window::onMouseButton(GLFWwindow* handle, int button, int action, int /*mod
     Window& window = of(handle);
     if (button == GLFW_MOUSE_BUTTON_LEFT) {
         window.dragging = action == GLFW_PRESS;
-        glfwGetCursorPos(handle, &window.cursor[0], &window.cursor[1]);
+        // Asked only before any move came: asked now, the cursor may already be where
+        // the moves still queued will take it.
+        if (!window.cursorKnown) glfwGetCursorPos(handle, &window.cursor[0], &window.cursor[1]);
+        window.cursorKnown = true;
     }
     if (action == GLFW_PRESS && window.content) window.content->mouseDown(Event());
 }
@@ -139,6 +142,7 @@ void Window::onCursor(GLFWwindow* handle, double x, double y) {
     const double right = x - window.cursor[0], down = y - window.cursor[1];
     window.cursor[0] = x;
     window.cursor[1] = y;
+    window.cursorKnown = true;
     if (window.dragging && window.content)
         window.content->mouseDragged(Event::movement(right, down));
 }

@@ -73,7 +73,8 @@ class Window {
     HeldKeys heldKeys;
     bool shown = false;
     bool dragging = false;  // the left button is down
-    double cursor[2] = {};  // where the cursor was last, in screen coordinates
+    double cursor[2] = {};  // where the last move left the cursor, in the window's pixels
+    bool cursorKnown = false;
     bool fullScreen = false;
     int windowed[4] = {};  // x, y, width, height before going full screen
     // Looked up when first asked for after the window moved or changed size, not for every
