@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/CameraWords.h"
 #include "app/FrameCount.h"
@@ -13,18 +15,20 @@
 
 namespace {
 constexpr double checkSeconds = 2.0;
-// Following a face needs it to move little from frame to frame, and the head is let go
-// after half a second without a pose.
-constexpr double lowestUsableRate = 10.0;  // frames a second
 
 double ms(const Durations& d, double q) {
     return d.quantile(q) * 1000.0;
 }
 
+std::string framesText(long count) {
+    return std::to_string(count) + (count == 1 ? " frame" : " frames");
+}
+
 // Why the last picture gave no pose, where the camera or the set-up is at fault rather
 // than the user.
+// `ended` says how the source ended before the check's time was up; empty if it did not.
 void tellWhyNoPose(const FaceTrack& last, bool everPosed, const GreyImage& picture, double rate,
-                   int smallestFace) {
+                   int smallestFace, const std::string& ended) {
     using Outcome = FaceTrack::Outcome;
     if (last.faceFound && everPosed) {
         if (rate < lowestUsableRate)
@@ -51,6 +55,9 @@ void tellWhyNoPose(const FaceTrack& last, bool everPosed, const GreyImage& pictu
         std::printf(
             "no pose: the face's landmarks fit no face turned as a head turns; is the "
             "camera's field of view right (--camera-fov, default 60)?\n");
+    else if (!ended.empty())
+        std::printf("%s: %s, too soon to follow a face (the check takes %.0f s of pictures)\n",
+                    what, ended.c_str(), checkSeconds);
     else if (last.faceFound)
         std::printf(
             "no pose yet: the face has not held still long enough to take its neutral "
@@ -99,7 +106,7 @@ void tellScreen(const CheckSetup& setup, const FaceTrack* lastPosed) {
 }
 }  // namespace
 
-int checkCamera(VideoSource& video, FaceTracker& faces, const std::string& picturePath,
+int checkCamera(VideoSource& video, FaceTracker& faces, OutputFile& picture,
                 const CheckSetup& setup) {
     std::printf("camera %s: %s\n", video.name().c_str(), video.format().c_str());
     tellSettingsChanged(video);
@@ -107,7 +114,7 @@ int checkCamera(VideoSource& video, FaceTracker& faces, const std::string& pictu
     FrameCount counted;
     VideoFrame frame;
     FaceTrack last, lastPosed;
-    bool ended = false;
+    std::string ended;  // how the source ended, if it did
     const double start = monotonicSeconds(), end = start + checkSeconds;
     // A file's frame due after the end, by more than a frame at the lowest rate, is not
     // waited for: one at a very low rate would hold the check for minutes.
@@ -115,11 +122,11 @@ int checkCamera(VideoSource& video, FaceTracker& faces, const std::string& pictu
     while (monotonicSeconds() < end && video.nextFrameDue() < latest) {
         VideoSource::Read read = video.readNewest(frame);
         if (read != VideoSource::Read::frame) {
-            std::printf("%s after %ld frame%s\n",
-                        read == VideoSource::Read::ended ? "end of the file"
-                                                         : "the camera stopped delivering pictures",
-                        counted.count(), counted.count() == 1 ? "" : "s");
-            ended = true;
+            ended = std::string(read == VideoSource::Read::ended
+                                    ? "the file ended"
+                                    : "the camera stopped delivering pictures") +
+                    " after " + framesText(counted.count());
+            std::printf("%s\n", ended.c_str());
             break;
         }
         if (std::isfinite(frame.device.exposureStart))
@@ -136,15 +143,26 @@ int checkCamera(VideoSource& video, FaceTracker& faces, const std::string& pictu
 
     double took = monotonicSeconds() - start;
     // A file whose next frame is due after the check has its own rate told.
-    const bool tooLate = !ended && video.nextFrameDue() >= latest;
-    double rate = tooLate ? video.framesPerSecond() : counted.count() / took;
+    const bool tooLate = ended.empty() && video.nextFrameDue() >= latest;
+    // One frame tells no rate.
+    double rate = tooLate                ? video.framesPerSecond()
+                  : counted.count() == 1 ? NAN
+                                         : counted.count() / took;
+    const std::string frames = framesText(counted.count());
     if (tooLate)
-        std::printf("%ld frames in %.2f s; the next is due after the check's %.0f s\n",
-                    counted.count(), took, checkSeconds);
+        std::printf("%s in %.2f s; the next is due after the check's %.0f s\n", frames.c_str(),
+                    took, checkSeconds);
+    else if (std::isnan(rate))
+        std::printf("%s: no rate from one frame\n", frames.c_str());
     else
-        std::printf("%ld frames in %.2f s: %.4g frames/s\n", counted.count(), took, rate);
+        std::printf("%s in %.2f s: %.4g frames/s\n", frames.c_str(), took, rate);
     if (video.skippedFrames() > 0)
         std::printf("%s\n", skippedFramesText(video.skippedFrames()).c_str());
+    // A device's rate told as the program tells it.
+    if (video.isDevice() && !(rate < lowestUsableRate)) {
+        const std::string low = lowRateText(video.name(), counted, video.framesPerSecond());
+        if (!low.empty()) std::printf("%s\n", low.c_str());
+    }
     std::printf("a frame, from read to face: ");
     if (following.count() > 0)
         std::printf("%.1f ms median, %.1f ms p99, %.1f ms at most while following the face; ",
@@ -206,15 +224,21 @@ int checkCamera(VideoSource& video, FaceTracker& faces, const std::string& pictu
         }
     }
     tellScreen(setup, everPosed ? &lastPosed : nullptr);
-    errno = 0;
-    if (!writeCheckPicture(picturePath, frame.picture, last.faceFound ? &last.face : nullptr,
-                           last.landmarked ? &last.shape : nullptr, caption)) {
-        std::fprintf(stderr, "fishtank-track: cannot write %s: %s\n", picturePath.c_str(),
-                     std::strerror(errno ? errno : EIO));
+    const std::vector<unsigned char> png =
+        checkPicturePng(frame.picture, last.faceFound ? &last.face : nullptr,
+                        last.landmarked ? &last.shape : nullptr, caption);
+    std::string error;
+    if (!picture.write(
+            [&](std::FILE* file) {
+                return !png.empty() && std::fwrite(png.data(), 1, png.size(), file) == png.size();
+            },
+            error)) {
+        std::fprintf(stderr, "fishtank-track: cannot write %s: %s\n", picture.name().c_str(),
+                     error.c_str());
         return checkNotWritten;
     }
-    std::printf("wrote %s\n", picturePath.c_str());
-    tellWhyNoPose(last, everPosed, frame.picture, rate, faces.smallestFace());
+    std::printf("wrote %s\n", picture.name().c_str());
+    tellWhyNoPose(last, everPosed, frame.picture, rate, faces.smallestFace(), ended);
     // The report is lost on a full disk or a closed pipe: say so, as the status does.
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

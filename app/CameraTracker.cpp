@@ -16,7 +16,6 @@
 #include "platform/WakeUp.h"
 
 namespace {
-constexpr double lowestRate = 20.0;     // frames a second
 constexpr double rateTakenAfter = 2.0;  // seconds
 // The face is checked once the main thread has drawn the pose, or after this long: on a
 // machine of two cores, checking while it draws slows the drawing.
@@ -41,7 +40,7 @@ struct CameraTracker::Capture {
     std::optional<CameraPose> mailbox;  // until taken
     bool drawing = false;               // a pose taken is being drawn
 
-    std::mutex stateLock;
+    mutable std::mutex stateLock;
     std::condition_variable stateChanged;
     bool started = false, stopping = false, finished = false;
 
@@ -108,6 +107,11 @@ void CameraTracker::stop() {
                             [&c] { return !c.started || c.finished; });
 }
 
+bool CameraTracker::ended() const {
+    std::lock_guard<std::mutex> lock(capture->stateLock);
+    return capture->finished;
+}
+
 bool CameraTracker::takePose(CameraPose& pose) {
     Capture& c = *capture;
     c.wakeUp.clear();
@@ -140,6 +144,7 @@ void CameraTracker::Capture::run() {
     std::lock_guard<std::mutex> lock(stateLock);
     finished = true;
     stateChanged.notify_all();
+    wakeUp.notify();
 }
 
 void CameraTracker::Capture::follow() {
@@ -205,25 +210,8 @@ void CameraTracker::Capture::hand(const CameraPose& pose) {
 // processed falls below it when the computer cannot keep up. A device that does not
 // number its frames delivered at least those processed.
 void CameraTracker::Capture::tellLowRate(const FrameCount& counted) {
-    const double processed = counted.processedRate();
-    const double delivered = std::max(counted.deliveredRate(), processed);
-    const double offered = source->framesPerSecond();
-    if (delivered < lowestRate && (offered <= 0 || delivered < 0.9 * offered)) {
-        std::fprintf(stderr,
-                     "fishtank-track: camera %s delivers only %.0f frames/s: in dim light "
-                     "webcams lengthen their exposure; more light on your face brings the "
-                     "rate up\n",
-                     name.c_str(), delivered);
-    } else if (processed < lowestRate && processed < 0.9 * delivered) {
-        // Below a frame a second, its first digit that is not 0: "0.4", not "0".
-        char rate[32];
-        std::snprintf(rate, sizeof rate, processed < 1 ? "%.1g" : "%.0f", processed);
-        std::fprintf(stderr,
-                     "fishtank-track: camera %s delivers %.0f frames/s but only %s are "
-                     "processed: the computer is too slow or too busy to follow the face in "
-                     "every frame\n",
-                     name.c_str(), delivered, rate);
-    }
+    const std::string text = lowRateText(name, counted, source->framesPerSecond());
+    if (!text.empty()) std::fprintf(stderr, "fishtank-track: %s\n", text.c_str());
 }
 
 bool CameraTracker::Capture::reopen() {

@@ -37,6 +37,9 @@ class CameraTracker {
     // process: the thread owns what it uses).
     void start();
     void stop();
+    // Whether the capture thread has ended: the source ended, or failed for good (said on
+    // stderr). The descriptor is then readable.
+    bool ended() const;
     // Readable when a pose waits; takePose() takes the newest, on the main thread, and
     // poseDrawn() says when its picture is on the screen.
     int descriptor() const;

@@ -1,5 +1,6 @@
 #include "app/CameraWords.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -43,6 +44,30 @@ std::string cameraOpenText(const CameraDeviceError& e) {
         default:
             return cameraProblemText(e.problem, e.error);
     }
+}
+
+std::string lowRateText(const std::string& name, const FrameCount& counted, double offered) {
+    const double processed = counted.processedRate();
+    const double delivered = std::max(counted.deliveredRate(), processed);
+    char text[240];
+    if (delivered < lowRate && (offered <= 0 || delivered < 0.9 * offered)) {
+        std::snprintf(text, sizeof text,
+                      "camera %s delivers only %.0f frames/s: in dim light webcams lengthen "
+                      "their exposure; more light on your face brings the rate up",
+                      name.c_str(), delivered);
+        return text;
+    }
+    if (processed < lowRate && processed < 0.9 * delivered) {
+        // Below a frame a second, its first digit that is not 0: "0.4", not "0".
+        char rate[32];
+        std::snprintf(rate, sizeof rate, processed < 1 ? "%.1g" : "%.0f", processed);
+        std::snprintf(text, sizeof text,
+                      "camera %s delivers %.0f frames/s but only %s are processed: the "
+                      "computer is too slow or too busy to follow the face in every frame",
+                      name.c_str(), delivered, rate);
+        return text;
+    }
+    return "";
 }
 
 std::string skippedFramesText(long count) {

@@ -33,9 +33,9 @@ inline bool readList(std::string_view text, char separator, double* out, int cou
 }
 
 // Exits once what was printed on standard output is out: status 0, or 1 with the reason
-// on standard error when it could not be written (a full disk, a closed output).
+// on standard error when it could not be written (a full disk, a closed output). Set errno
+// to 0 before printing: a failed print leaves its reason there.
 [[noreturn]] inline void exitWritten(const char* program) {
-    errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "%s: cannot write to standard output: %s\n", program,
                      std::strerror(errno ? errno : EIO));
@@ -50,6 +50,7 @@ inline bool readList(std::string_view text, char separator, double* out, int cou
 inline const char* optionValue(const char* program, const char* usage, int argc, char** argv,
                                int& i, std::initializer_list<std::string_view> options) {
     std::string_view arg = argv[i];
+    errno = 0;
     if (arg == "--help" || arg == "-h") {
         std::fputs(usage, stdout);
         exitWritten(program);

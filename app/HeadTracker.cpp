@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/ArController.h"
+#include "app/PoseSender.h"
 #include "model/PoseTrace.h"
 #include "platform/Date.h"
 #include "platform/RunLoop.h"
@@ -31,12 +32,14 @@ ScreenPoint cameraEye(const TrueScaleTracking& trueScale, const HeadMapping& map
 }
 
 HeadTracker::HeadTracker(std::unique_ptr<UdpSocket> socket, std::unique_ptr<CameraTracker> camera,
-                         const TrackingSettings& settings, RecordFile* record, RecordFile* frames)
+                         const TrackingSettings& settings, RecordFile* record, RecordFile* frames,
+                         PoseSender* sender)
     : socket(std::move(socket)),
       camera(std::move(camera)),
       settings(settings),
       record(record),
       frames(frames),
+      sender(sender),
       xFilter(settings.sideways.minCutoff, settings.sideways.beta),
       yFilter(settings.sideways.minCutoff, settings.sideways.beta),
       zFilter(settings.distance.minCutoff, settings.distance.beta),
@@ -63,10 +66,8 @@ void HeadTracker::awakeFromNib() {
         addDescriptorSource(socket->descriptor(), [this] { receivePoses(); });
     }
     if (camera) {
-        std::fprintf(stderr, "fishtank-track: %s\n", camera->description().c_str());
-        camera->tellSettingsChanged();
         addDescriptorSource(camera->descriptor(), [this] { receiveCameraPose(); });
-        camera->start();
+        startCamera();
     }
     // Each run's lines follow a header line of their own: their times restart.
     if (record)
@@ -75,6 +76,12 @@ void HeadTracker::awakeFromNib() {
     if (frames) recorded(frames, frames->begin(std::string(frameRecordHeader) + "\n"));
     Timer::scheduledTimerWithTimeInterval(
         0.1, [this] { watch(); }, true);
+}
+
+void HeadTracker::startCamera() {
+    std::fprintf(stderr, "fishtank-track: %s\n", camera->description().c_str());
+    camera->tellSettingsChanged();
+    camera->start();
 }
 
 void HeadTracker::receivePoses() {
@@ -110,12 +117,28 @@ void HeadTracker::receiveCameraPose() {
     }
     const double arrival = monotonicSeconds();
     if (record) recorded(record, record->append(poseTraceLine(arrival, taken.pose, taken.takenAt)));
+    // A new neutral place (the recentring key) is a step that no filter should smooth.
+    if (newest && (taken.neutral.x != newest->neutral.x || taken.neutral.y != newest->neutral.y ||
+                   taken.neutral.z != newest->neutral.z))
+        resetFilters();
     newest = taken;
     awaitingPicture = true;
     settings.mapping.distance = taken.neutral.z;
-    if (settings.filtering != Filtering::motion) return drawPose(taken.pose, arrival);
     startTracking(arrival);
+    if (settings.filtering != Filtering::motion) {
+        const HeadPose head = smoothed(taken.pose, arrival);
+        if (sender) sender->send(head, arrival, taken.readTime, taken.exposureStart);
+        if (!oglView) return camera->poseDrawn();
+        return drawPicture(head, 0.0);
+    }
     predictor.add(taken.pose, taken.takenAt);
+    if (sender) {
+        const double now = monotonicSeconds();
+        sender->send(settings.predict ? predictor.predict(now) : predictor.position(), now,
+                     taken.readTime, taken.exposureStart);
+    }
+    // Without a window, a pose is done with once sent.
+    if (!oglView) return camera->poseDrawn();
     drawPredicted();
     if (pacer) pacer->start(refreshRate);
 }
@@ -129,13 +152,17 @@ void HeadTracker::startTracking(double arrival) {
 
 void HeadTracker::drawPose(const HeadPose& pose, double arrival) {
     startTracking(arrival);
-    HeadPose smoothed = pose;
+    drawPicture(smoothed(pose, arrival), 0.0);
+}
+
+HeadPose HeadTracker::smoothed(const HeadPose& pose, double arrival) {
+    HeadPose head = pose;
     if (settings.filtering == Filtering::oneEuro) {
-        smoothed.x = xFilter.filter(pose.x, arrival);
-        smoothed.y = yFilter.filter(pose.y, arrival);
-        smoothed.z = zFilter.filter(pose.z, arrival);
+        head.x = xFilter.filter(pose.x, arrival);
+        head.y = yFilter.filter(pose.y, arrival);
+        head.z = zFilter.filter(pose.z, arrival);
     }
-    drawPicture(smoothed, 0.0);
+    return head;
 }
 
 // A picture of the camera's head, predicted to when it will be seen: the expected end of
@@ -222,6 +249,7 @@ void HeadTracker::recentre() {
 }
 
 void HeadTracker::finish() {
+    if (sender) std::fprintf(stderr, "fishtank-track: %s\n", sender->summary().c_str());
     if (!camera) return;
     camera->stop();
     // The frames' age where the device stamps them, face or no face; the poses' times
@@ -314,4 +342,5 @@ void HeadTracker::resetFilters() {
     yFilter.reset();
     zFilter.reset();
     predictor.reset();
+    if (sender) sender->reset();
 }

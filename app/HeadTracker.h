@@ -17,6 +17,7 @@
 
 class ArController;
 class HeadTrackedView;
+class PoseSender;
 
 // One Euro filter settings for one axis.
 struct Smoothing {
@@ -69,11 +70,18 @@ class HeadTracker : public ObjectController {
   public:
     // Poses from a tracker's datagrams on `socket`, or from `camera`: one of the two.
     // `record`, when not null, receives every accepted pose as a line of a pose trace;
-    // `frames` every picture drawn from a tracked head.
+    // `frames` every picture drawn from a tracked head; `sender` the camera's poses as
+    // filtered for the window, predicted to when each is sent.
     HeadTracker(std::unique_ptr<UdpSocket> socket, std::unique_ptr<CameraTracker> camera,
-                const TrackingSettings& settings, RecordFile* record, RecordFile* frames);
+                const TrackingSettings& settings, RecordFile* record, RecordFile* frames,
+                PoseSender* sender);
 
     void awakeFromNib() override;
+    // Announces the camera and starts its thread: awakeFromNib() does, or, without a
+    // window, the program's own loop, which then calls receiveCameraPose() and watch().
+    void startCamera();
+    int cameraDescriptor() const { return camera->descriptor(); }
+    bool cameraEnded() const { return camera->ended(); }
     void receivePoses();
     void receiveCameraPose();
     // Notices lost tracking and reports drops; runs ten times a second.
@@ -83,6 +91,8 @@ class HeadTracker : public ObjectController {
     // Before the program ends: stops the camera and tells how long its frames took from
     // being read to being on the screen.
     void finish();
+    bool isTracking() const { return tracking; }
+    const std::optional<CameraPose>& newestCameraPose() const { return newest; }
 
     // Outlets, connected by the interface description.
     HeadTrackedView* oglView = nullptr;
@@ -91,6 +101,7 @@ class HeadTracker : public ObjectController {
   private:
     void startTracking(double arrival);
     void drawPose(const HeadPose& pose, double arrival);
+    HeadPose smoothed(const HeadPose& pose, double arrival);
     void drawPredicted();
     void drawPicture(const HeadPose& head, double horizon);
     void place(const HeadPose& head);
@@ -104,6 +115,7 @@ class HeadTracker : public ObjectController {
     TrackingSettings settings;
     RecordFile* record;  // null once recording stopped
     RecordFile* frames;  // likewise
+    PoseSender* sender;
     OneEuroFilter xFilter, yFilter, zFilter;
     HeadPredictor predictor;
     std::unique_ptr<FramePacer> pacer;  // while a face is followed, with prediction

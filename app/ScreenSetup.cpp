@@ -26,13 +26,16 @@ ScreenSetup setUpScreen(const std::string& given) {
     const std::string_view text = given;
     double values[2], inches = 0;
     if (text.size() > 2 && text.substr(text.size() - 2) == "in" &&
-        readDecimal(text.substr(0, text.size() - 2), inches) && inches > 0 && inches <= 500) {
+        readDecimal(text.substr(0, text.size() - 2), inches, true)) {
+        if (!(inches > 0))
+            failUsage("fishtank-track",
+                      "--screen " + given + ": a screen's diagonal is above 0 inches");
         if (!screen.monitor)
             failUsage("fishtank-track", "--screen " + given +
                                             " needs the monitor's mode for the screen's aspect; "
                                             "without a display give WxH in centimetres");
         screen.size = screenOfDiagonal(inches, modeWidth, modeHeight);
-    } else if (readList(given, 'x', values, 2)) {
+    } else if (readList(given, 'x', values, 2, true)) {
         screen.size = ScreenSize{values[0], values[1]};
     } else {
         failUsage("fishtank-track",

@@ -1,7 +1,10 @@
 // fishtank-track: the Fishtank window with its head driven by a head tracker: one that
 // sends opentrack's "UDP over network" poses, or the computer's own camera. Without poses
 // it behaves as fishtank does.
+#include <unistd.h>
+
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,15 +19,19 @@
 #include "app/CommandLine.h"
 #include "app/HeadTracker.h"
 #include "app/ModelChoice.h"
+#include "app/PoseSender.h"
 #include "app/ScreenSetup.h"
 #include "app/TrackedInterface.h"
-#include "camera/CheckPicture.h"
+#include "platform/Date.h"
+#include "platform/OutputFile.h"
+#include "platform/SignalWatch.h"
 
 namespace {
 const char usage[] =
     "usage: fishtank-track [--port N] [--listen ADDR] [options]\n"
     "       fishtank-track --camera [SOURCE] [--camera-fov DEG] [options]\n"
     "       fishtank-track --camera [SOURCE] --camera-check PICTURE.png\n"
+    "       fishtank-track --camera [SOURCE] --no-window --send HOST[:PORT]\n"
     "       fishtank-track --list-cameras\n"
     "  options: [--distance CM] [--gain G] [--invert AXES] [--fullscreen]\n"
     "           [--smooth MIN_CUTOFF,BETA | --smooth off] [--predict off]\n"
@@ -66,6 +73,13 @@ const char usage[] =
     "                  come. The camera's default is a filter of place and velocity\n"
     "                  that predicts the head to when it is seen\n"
     "  --predict off   the camera's filter without its prediction\n"
+    "  --send HOST[:PORT]  also sends the camera's poses to another program as a head\n"
+    "                  tracker does (default port 4242), predicted to when each is sent\n"
+    "  --smooth-rotation MIN_CUTOFF,BETA | off  the One Euro filter of the sent\n"
+    "                  angles: cutoff in Hz when still, its rise per degree/s (default\n"
+    "                  0.4,0.02)\n"
+    "  --no-window     only sends: no window, no display needed; SIGUSR1 takes the\n"
+    "                  neutral place, SIGINT or SIGTERM ends it\n"
     "  --mapping angle|true-scale  true-scale: the screen as a real window onto the\n"
     "                  tunnel, from the eye's real place (the camera's default, and\n"
     "                  with --screen); angle: head offsets by the viewing angle (a\n"
@@ -108,12 +122,33 @@ struct Options {
     std::optional<ScreenPoint> cameraPlace;
     Stereo stereo = Stereo::off;
     std::optional<double> ipd;
+    std::optional<SendTarget> send;
+    std::optional<Smoothing> rotation = Smoothing{0.4, 0.02};  // none: sent as measured
+    bool rotationGiven = false;
+    bool noWindow = false;
     TrackingSettings settings;
     ModelChoice model;
 };
 
 [[noreturn]] void fail(const std::string& message) {
     failUsage("fishtank-track", message);
+}
+
+// --send's HOST[:PORT]; the port defaults to the one trackers send to.
+SendTarget sendTarget(const std::string& value) {
+    SendTarget target;
+    const std::size_t colon = value.rfind(':');
+    target.host = value.substr(0, colon);
+    double port = target.port;
+    if (colon != std::string::npos &&
+        (!readDecimal(std::string_view(value).substr(colon + 1), port, true) ||
+         !(port >= 1 && port <= 65535 && port == std::floor(port))))
+        fail("--send wants HOST:PORT with a port from 1 to 65535, not '" + value + "'");
+    if (target.host.empty() || target.host.find(':') != std::string::npos)
+        fail("--send wants a host name or an IPv4 address, then :PORT if not 4242, not '" +
+             value + "'");
+    target.port = static_cast<int>(port);
+    return target;
 }
 
 // The file `option` writes into: a name, not standard output, which has `what` already.
@@ -149,17 +184,25 @@ Options parse(int argc, char** argv) {
             options.fullScreen = true;
             continue;
         }
+        if (arg == "--no-window") {
+            options.noWindow = true;
+            continue;
+        }
         const char* value = optionValue(
             "fishtank-track", help.c_str(), argc, argv, i,
             {"--port", "--listen", "--distance", "--gain", "--invert", "--smooth", "--record",
              "--camera-fov", "--camera-check", "--camera-settings", "--predict", "--record-frames",
-             "--mapping", "--screen", "--camera-place", "--stereo", "--ipd"});
+             "--mapping", "--screen", "--camera-place", "--stereo", "--ipd", "--send",
+             "--smooth-rotation"});
         if (arg == "--port") {
             auto isPort = [](double n) { return n >= 0 && n <= 65535 && n == std::floor(n); };
             options.port = static_cast<int>(
                 readNumber("fishtank-track", arg, value, isPort, "a port, 0 to 65535"));
             options.socketGiven = true;
         } else if (arg == "--listen") {
+            if (!isIpv4Address(value))
+                fail(std::string("--listen wants an IPv4 address such as 127.0.0.1, not '") +
+                     value + "'");
             options.listen = value;
             options.socketGiven = true;
         } else if (arg == "--camera-fov") {
@@ -260,6 +303,20 @@ Options parse(int argc, char** argv) {
         } else if (arg == "--ipd") {
             auto fits = [](double n) { return n >= 3 && n <= 10; };
             options.ipd = readNumber("fishtank-track", arg, value, fits, "centimetres, 3 to 10");
+        } else if (arg == "--send") {
+            options.send = sendTarget(value);
+        } else if (arg == "--smooth-rotation") {
+            double values[2];
+            if (std::string(value) == "off")
+                options.rotation.reset();
+            else if (readList(value, ',', values, 2) && values[0] > 0 && values[0] <= 1000 &&
+                     values[1] >= 0 && values[1] <= 1000)
+                options.rotation = Smoothing{values[0], values[1]};
+            else
+                fail(std::string("--smooth-rotation wants MIN_CUTOFF,BETA (cutoff above 0, beta "
+                                 "0 or more, each at most 1000) or off, not '") +
+                     value + "'");
+            options.rotationGiven = true;
         } else if (arg == "--record-frames") {
             options.recordFrames = fileName(arg, value, "the program's own lines");
         } else {
@@ -273,8 +330,35 @@ Options parse(int argc, char** argv) {
         fail("--record records the window's poses; --camera-check opens no window");
     if (check && !options.recordFrames.empty())
         fail("--record-frames records the window's pictures; --camera-check opens no window");
-    if (!options.record.empty() && options.record == options.recordFrames)
-        fail("--record and --record-frames want files of their own");
+    if (!options.record.empty() && !options.recordFrames.empty() &&
+        sameFile(options.record, options.recordFrames))
+        fail("--record and --record-frames name the same file, " + options.recordFrames +
+             ": each wants its own");
+    // An output that is the camera's source would destroy it.
+    auto refuseSource = [&](const char* option, const std::string& path) {
+        if (!options.camera.empty() && !path.empty() && sameFile(options.camera, path))
+            fail(std::string(option) + " names the camera's source, " + options.camera +
+                 ": writing it would destroy it");
+    };
+    refuseSource("--camera-check", options.checkPicture);
+    refuseSource("--record", options.record);
+    refuseSource("--record-frames", options.recordFrames);
+    if (options.noWindow) {
+        if (!options.send) fail("--no-window only sends poses: it wants --send HOST[:PORT]");
+        if (check) fail("--no-window and --camera-check do not go together");
+        if (!options.record.empty() || !options.recordFrames.empty())
+            fail("--record and --record-frames go with the window; --no-window opens none");
+        if (options.fullScreen || options.mapping != Options::Mapping::chosen ||
+            !options.screen.empty() || options.cameraPlace || options.stereo != Stereo::off ||
+            options.ipd || mapping.gain != 1.0 || mapping.invertX || mapping.invertY ||
+            mapping.invertZ)
+            fail(
+                "--fullscreen, --mapping, --screen, --camera-place, --stereo, --ipd, --gain "
+                "and --invert shape the window's picture; --no-window draws none");
+        options.useCamera = true;
+    }
+    if (options.send && check) fail("--send sends the window's poses; --camera-check opens none");
+    if (options.rotationGiven && !options.send) fail("--smooth-rotation goes with --send");
     if (check) options.useCamera = true;
     if (options.useCamera && options.socketGiven)
         fail(std::string("--port and --listen are for a tracker's datagrams; ") +
@@ -291,8 +375,11 @@ Options parse(int argc, char** argv) {
             "--screen, --camera-place and --stereo are for the true-scale picture, not "
             "--mapping angle");
     if (!options.useCamera && options.cameraPlace) fail("--camera-place is for --camera");
+    if (!options.useCamera && options.send) fail("--send sends the camera's poses: it wants --camera");
     if (options.ipd && options.stereo == Stereo::off) fail("--ipd goes with --stereo anaglyph");
     checkModelChoice("fishtank-track", options.model);
+    if (!options.model.file.empty() && (check || options.noWindow))
+        fail("--model is drawn in the window; --camera-check and --no-window open none");
     return options;
 }
 
@@ -362,27 +449,106 @@ ScreenSetup setUpTrueScale(Options& options) {
     }
     TrueScaleTracking& trueScale = options.settings.trueScale.emplace();
     trueScale.view = {*screen.size, options.settings.mapping.distance, options.stereo,
-                      options.ipd.value_or(6.3)};
+                      options.ipd.value_or(6.3), !screen.given};
     // A laptop's camera: centred above the screen, 1 cm above its top edge.
     trueScale.cameraPlace =
         options.cameraPlace.value_or(ScreenPoint{0.0, screen.size->height / 2.0 + 1.0, 0.0});
     return screen;
 }
+// The status line of a tracker without a window, once a second on a terminal: face or
+// not, the pose sent, poses a second, and the newest pose's age when sent.
+std::string statusLine(const HeadTracker& tracker, const PoseSender& sender, long posesPerSecond) {
+    char line[200];
+    if (!tracker.isTracking() || !tracker.newestCameraPose()) {
+        std::snprintf(line, sizeof line, "no face; %ld poses/s", posesPerSecond);
+        return line;
+    }
+    const HeadPose& p = sender.lastSent();
+    const CameraPose& newest = *tracker.newestCameraPose();
+    const bool exposed = std::isfinite(newest.exposureStart);
+    std::snprintf(line, sizeof line,
+                  "face: x %+5.1f y %+5.1f z %+5.1f cm, yaw %+5.1f pitch %+5.1f roll %+5.1f; "
+                  "%ld poses/s; %.0f ms from %s",
+                  p.x, p.y, p.z, p.yaw, p.pitch, p.roll, posesPerSecond,
+                  (sender.lastSentAt() - (exposed ? newest.exposureStart : newest.readTime)) * 1e3,
+                  exposed ? "exposure" : "read");
+    return line;
+}
+
+// A head tracker that draws nothing: the camera's poses sent until SIGINT or SIGTERM, or
+// until the source ends.
+int trackWithoutWindow(HeadTracker& tracker, const PoseSender& sender, SignalWatch& signals) {
+    std::fprintf(stderr,
+                 "fishtank-track: sending the head's poses to %s; SIGUSR1 takes the neutral "
+                 "place\n",
+                 sender.destination().c_str());
+    tracker.startCamera();
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    double nextWatch = monotonicSeconds() + 0.1, nextLine = nextWatch + 0.9;
+    long sentBefore = 0;
+    for (int signal = 0; signal != SIGINT && signal != SIGTERM && !tracker.cameraEnded();
+         signal = signals.take()) {
+        if (signal == SIGUSR1) tracker.recentre();
+        waitForReadable({tracker.cameraDescriptor(), signals.descriptor()},
+                        nextWatch - monotonicSeconds());
+        tracker.receiveCameraPose();
+        const double now = monotonicSeconds();
+        if (now >= nextWatch) {
+            tracker.watch();
+            nextWatch = now + 0.1;
+        }
+        if (terminal && now >= nextLine) {
+            // Over the last one: other lines start on it, at its beginning.
+            std::fprintf(stderr, "\r%s\033[K\r",
+                         statusLine(tracker, sender, sender.sent() - sentBefore).c_str());
+            sentBefore = sender.sent();
+            nextLine = now + 1.0;
+        }
+    }
+    if (terminal) std::fputs("\033[K", stderr);
+    tracker.finish();
+    return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool reportable = standardOutputOpen();
     ensureStandardStreamsOpen();
     Options options = parse(argc, argv);
     if (options.listCameras) return listCameras();
-    std::unique_ptr<ModelDrawing> model =
-        options.checkPicture.empty() ? loadModel("fishtank-track", options.model) : nullptr;
-    std::unique_ptr<CameraTracker> camera;
-    if (!options.checkPicture.empty()) {
-        std::string problem = checkPictureProblem(options.checkPicture);
-        if (!problem.empty())
-            fail("cannot write the picture " + options.checkPicture + ": " + problem);
+    std::unique_ptr<ModelDrawing> model = loadModel("fishtank-track", options.model);
+    // Without a window, the program's own loop takes these signals: blocked before any
+    // thread starts, so that none of them runs a handler instead.
+    std::unique_ptr<SignalWatch> signals;
+    if (options.noWindow) signals.reset(new SignalWatch({SIGINT, SIGTERM, SIGUSR1}));
+    std::unique_ptr<PoseSender> sender;
+    if (options.send) {
+        try {
+            sender = std::make_unique<PoseSender>(*options.send, options.rotation);
+        } catch (const std::runtime_error& e) {
+            std::fprintf(stderr, "fishtank-track: cannot send to %s:%d: %s\n",
+                         options.send->host.c_str(), options.send->port, e.what());
+            return 1;
+        }
     }
-    const ScreenSetup screen = setUpTrueScale(options);
+    std::unique_ptr<CameraTracker> camera;
+    // The check's picture goes with its report: neither is made without the other's place.
+    std::unique_ptr<OutputFile> checkPicture;
+    if (!options.checkPicture.empty()) {
+        if (!reportable) {
+            std::fputs(
+                "fishtank-track: --camera-check prints its report on standard output, which is "
+                "closed\n",
+                stderr);
+            return checkNotWritten;
+        }
+        try {
+            checkPicture = std::make_unique<OutputFile>(options.checkPicture);
+        } catch (const std::runtime_error& e) {
+            fail("cannot write the picture " + options.checkPicture + ": " + e.what());
+        }
+    }
+    const ScreenSetup screen = options.noWindow ? ScreenSetup{} : setUpTrueScale(options);
     if (options.useCamera) {
         if (options.camera.empty()) options.camera = defaultCamera(CameraDevice::list());
         if (options.camera.empty()) {
@@ -413,10 +579,15 @@ int main(int argc, char** argv) {
             return cannotOpen(e.what());
         }
         if (!options.checkPicture.empty())
-            return checkCamera(*video, *faces, options.checkPicture,
+            return checkCamera(*video, *faces, *checkPicture,
                                {options.settings, screen, options.fullScreen});
         camera = std::make_unique<CameraTracker>(std::move(video), std::move(faces),
                                                  options.cameraSettings);
+        if (options.noWindow) {
+            HeadTracker tracker(nullptr, std::move(camera), options.settings, nullptr, nullptr,
+                                sender.get());
+            return trackWithoutWindow(tracker, *sender, *signals);
+        }
     }
     std::unique_ptr<RecordFile> record = openRecord(options.record);
     std::unique_ptr<RecordFile> frames = openRecord(options.recordFrames, record.get());
@@ -436,8 +607,9 @@ int main(int argc, char** argv) {
             return cannotStart(1);
         }
     }
-    auto tracker = std::make_unique<HeadTracker>(std::move(socket), std::move(camera),
-                                                 options.settings, record.get(), frames.get());
+    auto tracker =
+        std::make_unique<HeadTracker>(std::move(socket), std::move(camera), options.settings,
+                                      record.get(), frames.get(), sender.get());
     return cannotStart(applicationMain(
         argc, argv, [&] {
             return loadTrackedInterface(std::move(tracker), options.fullScreen, std::move(model),

@@ -1,19 +1,13 @@
 #include "camera/CheckPicture.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <vector>
 
 #include "camera/Picture.h"
 
-bool writeCheckPicture(const std::string& path, const GreyImage& picture, const FaceBox* face,
-                       const FaceShape* shape, const std::string& caption) {
+std::vector<unsigned char> checkPicturePng(const GreyImage& picture, const FaceBox* face,
+                                           const FaceShape* shape, const std::string& caption) {
     cv::Mat colour;
     cv::cvtColor(matOf(picture), colour, cv::COLOR_GRAY2BGR);
     const cv::Scalar green(60, 220, 60);
@@ -37,21 +31,6 @@ bool writeCheckPicture(const std::string& path, const GreyImage& picture, const 
     cv::putText(colour, caption, cv::Point(6, band - 8), cv::FONT_HERSHEY_SIMPLEX, scale, green, 1,
                 cv::LINE_AA);
     std::vector<unsigned char> png;
-    if (!cv::imencode(".png", colour, png)) return false;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-    return std::fclose(file) == 0 && written;
-}
-
-std::string checkPictureProblem(const std::string& path) {
-    // Not waiting for a FIFO's reader: without one it is refused (ENXIO).
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
-    bool made = fd >= 0;
-    if (!made && errno == EEXIST) fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && errno == ENXIO) return "no program reads this FIFO; start its reader first";
-    if (fd < 0) return std::strerror(errno);
-    ::close(fd);
-    if (made) ::unlink(path.c_str());
-    return {};
+    if (!cv::imencode(".png", colour, png)) png.clear();
+    return png;
 }

@@ -81,7 +81,7 @@ void FaceTracker::measure(const GreyImage& picture, FaceTrack& track) {
     track.landmarking = monotonicSeconds() - begun;
     track.landmarked = true;
     track.measured =
-        fitFace(track.shape, eyes.centres(picture, track.shape, !facePoses->isCentred()),
+        fitFace(track.shape, eyes.centres(picture, track.shape, facePoses->isTakingNeutral()),
                 facePoses->geometry(), track.measure);
     if (!track.measured) {
         track.outcome = FaceTrack::Outcome::notFitted;

@@ -55,24 +55,29 @@ void anglesOf(const double (&r)[3][3], FaceMeasure& face) {
 }
 
 bool FacePoses::poseFor(const FaceMeasure& face, HeadPose& pose) {
-    if (!centred) {
+    if (taking) {
         // A mean of several faces: one picture's jitter does not become neutral.
+        const bool first = !centred;
         std::copy(recent.begin() + 1, recent.end(), recent.begin());
         recent.back() = face;
         centring = std::min(centring + 1, facesToCentre);
-        if (centring < facesToCentre) return false;
-        FaceMeasure mean{};
-        double nearest = recent[0].z, farthest = recent[0].z;
-        for (const FaceMeasure& f : recent) {
-            mean.x += f.x / facesToCentre;
-            mean.y += f.y / facesToCentre;
-            mean.z += f.z / facesToCentre;
-            nearest = std::min(nearest, f.z);
-            farthest = std::max(farthest, f.z);
+        if (centring == facesToCentre) {
+            FaceMeasure mean{};
+            double nearest = recent[0].z, farthest = recent[0].z;
+            for (const FaceMeasure& f : recent) {
+                mean.x += f.x / facesToCentre;
+                mean.y += f.y / facesToCentre;
+                mean.z += f.z / facesToCentre;
+                nearest = std::min(nearest, f.z);
+                farthest = std::max(farthest, f.z);
+            }
+            if (farthest - nearest <= centredSpread * mean.z) {
+                neutral = mean;
+                centred = true;
+                taking = false;
+            }
         }
-        centred = farthest - nearest <= centredSpread * mean.z;
-        if (centred) neutral = mean;
-        return false;
+        if (first) return false;
     }
     const Vector3 moved = inPoseAxes({face.x - neutral.x, face.y - neutral.y, face.z - neutral.z});
     pose = {};

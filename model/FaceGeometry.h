@@ -90,15 +90,16 @@ class FacePoses {
     // `distance` 0: the neutral distance is the measured one.
     FacePoses(const CameraGeometry& camera, double distance) : camera(camera), distance(distance) {}
 
-    // The pose of the user whose face is measured so; false while the faces are being
-    // centred (a new neutral place is being taken).
+    // The pose of the user whose face is measured so; false until the first neutral place
+    // is taken. While a new one is taken, poses go on from the old one.
     bool poseFor(const FaceMeasure& face, HeadPose& pose);
     // A measured offset (x to the right in the picture, y down, z away) in the poses' axes
     // and scale: x to the user's right, y up.
     Vector3 inPoseAxes(const Vector3& offset) const;
     // Takes the next faces' place as the neutral one.
-    void recentre() { centring = 0, centred = false; }
+    void recentre() { centring = 0, taking = true; }
     bool isCentred() const { return centred; }
+    bool isTakingNeutral() const { return taking; }
     // The neutral place, relative to the camera: X0, Y0 and its distance in centimetres.
     HeadPose neutralPlace() const;
     // The neutral distance as measured, before any scaling to the given distance.
@@ -113,6 +114,7 @@ class FacePoses {
     double distance;
     int centring = 0;  // faces seen while centring, up to facesToCentre
     std::array<FaceMeasure, facesToCentre> recent{};  // the last of them, the newest last
-    bool centred = false;
+    bool centred = false;  // a neutral place has been taken
+    bool taking = true;    // a neutral place is being taken
     FaceMeasure neutral{};  // their mean place
 };

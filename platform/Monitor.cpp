@@ -2,6 +2,8 @@
 
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
+
 namespace {
 // GLFW 3.3 gives a size at 96 dpi, from the monitor's pixels, where the monitor reports
 // none (x11_monitor.c); such a size is recognised here and given as 0 instead.
@@ -32,12 +34,30 @@ std::optional<Monitor> primaryMonitor() {
     return describe(primary);
 }
 
-std::optional<Monitor> monitorAt(double x, double y) {
-    int count = 0;
-    GLFWmonitor** monitors = glfwGetMonitors(&count);
-    for (int i = 0; i < count; ++i) {
-        Monitor m = describe(monitors[i]);
-        if (x >= m.x && x < m.x + m.width && y >= m.y && y < m.y + m.height) return m;
+std::optional<Monitor> monitorOfWindow(const std::vector<Monitor>& monitors, double x, double y,
+                                       double width, double height) {
+    const double centreX = x + width / 2.0, centreY = y + height / 2.0;
+    const Monitor* most = nullptr;
+    double mostOverlap = 0.0;
+    for (const Monitor& m : monitors) {
+        if (centreX >= m.x && centreX < m.x + m.width && centreY >= m.y &&
+            centreY < m.y + m.height)
+            return m;
+        const double across = std::min(x + width, double(m.x + m.width)) - std::max(x, double(m.x));
+        const double down = std::min(y + height, double(m.y + m.height)) - std::max(y, double(m.y));
+        if (across > 0 && down > 0 && across * down > mostOverlap) {
+            mostOverlap = across * down;
+            most = &m;
+        }
     }
-    return primaryMonitor();
+    if (most) return *most;
+    return std::nullopt;
+}
+
+std::vector<Monitor> monitors() {
+    int count = 0;
+    GLFWmonitor** handles = glfwGetMonitors(&count);
+    std::vector<Monitor> described;
+    for (int i = 0; i < count; ++i) described.push_back(describe(handles[i]));
+    return described;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // A monitor as the window system describes it. Positions and sizes in pixels are those of
 // the virtual screen, which spans every monitor.
@@ -18,6 +19,11 @@ struct Monitor {
 // so that a program can ask before it opens any (it stays started, as in the programs).
 std::optional<Monitor> primaryMonitor();
 
-// The monitor holding the point (x, y) of the virtual screen, or the primary one when none
-// does.
-std::optional<Monitor> monitorAt(double x, double y);
+// The monitor a window of `width` x `height` pixels at (x, y) of the virtual screen is on,
+// of `monitors`: the one holding its centre, else the one it overlaps most; none when it
+// is on none of them.
+std::optional<Monitor> monitorOfWindow(const std::vector<Monitor>& monitors, double x, double y,
+                                       double width, double height);
+
+// The monitors of the display, as monitorOfWindow() takes them.
+std::vector<Monitor> monitors();

@@ -20,6 +20,11 @@ bool socketAddress(const std::string& address, int port, sockaddr_in& where) {
 }
 }  // namespace
 
+bool isIpv4Address(const std::string& text) {
+    sockaddr_in where;
+    return socketAddress(text, 0, where);
+}
+
 UdpSocket::UdpSocket(const std::string& address, int port) : boundAddress(address) {
     sockaddr_in where;
     if (!socketAddress(address, port, where)) throw std::runtime_error("not an IPv4 address");
@@ -55,7 +60,7 @@ void UdpSocket::connect(const std::string& host, int port) {
     if (status != 0) {
         in6_addr ipv6;
         if (::inet_pton(AF_INET6, host.c_str(), &ipv6) == 1)
-            throw std::runtime_error("an IPv6 address; fishtank-track listens on IPv4 only");
+            throw std::runtime_error("an IPv6 address; fishtank-track speaks IPv4 only");
         throw std::runtime_error(::gai_strerror(status));
     }
     sockaddr_in where{};
@@ -66,10 +71,12 @@ void UdpSocket::connect(const std::string& host, int port) {
         throw std::runtime_error(std::strerror(errno));
 }
 
-bool UdpSocket::send(const void* bytes, std::size_t size) {
+bool UdpSocket::send(const void* bytes, std::size_t size, bool waitForRoom) {
     for (;;) {
         if (::send(fd, bytes, size, 0) >= 0) return true;
-        if (errno == EAGAIN || errno == ENOBUFS) {
+        if (errno == ENOBUFS) errno = EAGAIN;
+        if (errno == EAGAIN && !waitForRoom) return false;
+        if (errno == EAGAIN) {
             pollfd writable{fd, POLLOUT, 0};  // a full send buffer: wait until there is room
             ::poll(&writable, 1, 100);
         } else if (errno != EINTR) {

@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <string>
 
+// Whether `text` is a dotted IPv4 address, such as 127.0.0.1.
+bool isIpv4Address(const std::string& text);
+
 // A bound, non-blocking IPv4 UDP socket.
 class UdpSocket {
   public:
@@ -21,8 +24,9 @@ class UdpSocket {
     // when nothing listens there. Throws std::runtime_error whose text is the reason.
     void connect(const std::string& host, int port);
     // Sends one datagram to the connected peer; false, with errno set, when it cannot:
-    // ECONNREFUSED when an earlier datagram found nobody listening.
-    bool send(const void* bytes, std::size_t size);
+    // ECONNREFUSED when an earlier datagram found nobody listening. A full send buffer is
+    // waited for with `waitForRoom`, else it is EAGAIN.
+    bool send(const void* bytes, std::size_t size, bool waitForRoom = true);
     // The error that the peer's host reported since the last send, or 0.
     int pendingError();
 

@@ -205,6 +205,7 @@ void Window::lookUpPlace() const {
     glfwGetWindowSize(handle, &width, &height);
     place = {{static_cast<float>(x), static_cast<float>(y)},
              {static_cast<float>(width), static_cast<float>(height)}};
-    onMonitor = monitorAt(x + width / 2.0, y + height / 2.0);
+    onMonitor = monitorOfWindow(monitors(), x, y, width, height);
+    if (!onMonitor) onMonitor = primaryMonitor();
     placeKnown = true;
 }

@@ -36,7 +36,8 @@ class Window {
     // are. On X11 these are the framebuffer's pixels; where a scale factor parts the two,
     // the view still fills its whole framebuffer, so only the number of pixels drawn changes.
     Rect contentRect() const;
-    // The monitor holding the content area's centre, or the primary one when none does.
+    // The monitor the content area is on (monitorOfWindow()), or the primary one when it is
+    // on none.
     const std::optional<Monitor>& monitor() const;
 
   private:

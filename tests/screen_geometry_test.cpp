@@ -65,4 +65,32 @@ TEST(ScreenSize, AWindowsPixelsLieOnTheMonitorInCentimetres) {
     // A monitor without a mode: the whole screen.
     expectRect(windowOnScreen(size, Monitor{}, {{10, 10}, {400, 200}}), wholeScreen(size));
 }
+
+TEST(ScreenSize, AWindowTakesTheMonitorItIsOnAndThatMonitorsSize) {
+    // A laptop's screen, and above its right half a taller monitor that reports no size.
+    const Monitor laptop{"eDP-1", 0, 1440, 1920, 1080, 60, 310, 174};
+    const Monitor upper{"DP-1", 960, 0, 2560, 1440, 60, 0, 0};
+    const std::vector<Monitor> layout{laptop, upper};
+    auto on = [&](double x, double y, double width, double height) {
+        std::optional<Monitor> m = monitorOfWindow(layout, x, y, width, height);
+        return m ? m->name : "none";
+    };
+    EXPECT_EQ(on(100, 1600, 720, 720), "eDP-1");
+    EXPECT_EQ(on(2000, 200, 720, 720), "DP-1");
+    // Its centre on the upper one, though most of it is on the laptop's.
+    EXPECT_EQ(on(0, 1300, 2000, 270), "DP-1");
+    // Its centre in the gap left of the upper monitor: the one it overlaps most.
+    EXPECT_EQ(on(300, 1100, 700, 400), "eDP-1");
+    EXPECT_EQ(on(300, 800, 900, 400), "DP-1");
+    EXPECT_EQ(on(-2000, 0, 720, 720), "none");
+    EXPECT_EQ(on(100, 1600, 0, 0), "eDP-1");
+    // The size each reports where it is a screen's, else the one given.
+    const ScreenSize given{31.0, 17.4};
+    EXPECT_EQ(sizeOf(laptop, given).width, 31.0);
+    EXPECT_EQ(sizeOf(laptop, given).height, 17.4);
+    Monitor big = upper;
+    big.widthMm = 597, big.heightMm = 336;
+    EXPECT_EQ(sizeOf(big, given).width, 59.7);
+    EXPECT_EQ(sizeOf(upper, given).width, 31.0);
+}
 }  // namespace

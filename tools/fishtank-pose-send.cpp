@@ -44,7 +44,8 @@ struct Options {
     int port = -1;
     std::string host = "127.0.0.1";
     double rate = 250, seconds = 5;
-    bool secondsGiven = false;
+    bool secondsGiven = false, rateGiven = false;
+    int motions = 0;  // of --pose, --path and --trace given
     HeadPose still;
     std::string path = "still", trace;
     bool stamp = false;
@@ -81,25 +82,31 @@ Options parse(int argc, char** argv) {
             o.port = static_cast<int>(number(arg, value, 1, 65535, true));
         else if (arg == "--host")
             o.host = value;
-        else if (arg == "--rate")
+        else if (arg == "--rate") {
             o.rate = number(arg, value, 0, 1e6);
-        else if (arg == "--seconds") {
+            o.rateGiven = true;
+        } else if (arg == "--seconds") {
             o.seconds = number(arg, value, 0, 1e6);
             o.secondsGiven = true;
         } else if (arg == "--garbage")
             o.garbage = static_cast<long>(number(arg, value, 0, 1e6, true));
-        else if (arg == "--trace")
+        else if (arg == "--trace") {
+            if (*value == '\0') fail("--trace needs a file name");
             o.trace = value;
-        else if (arg == "--path") {
+        } else if (arg == "--path") {
             o.path = value;
             if (o.path != "sine" && o.path != "step") fail("--path wants sine or step");
-        } else if (arg == "--pose") {
+        } else {
             double xyz[3];
             if (!readList(value, ',', xyz, 3)) fail("--pose wants X,Y,Z");
             o.still.x = xyz[0], o.still.y = xyz[1], o.still.z = xyz[2];
         }
+        o.motions += arg == "--trace" || arg == "--path" || arg == "--pose";
     }
     if (o.port < 0) fail("--port is needed (see --help)");
+    if (o.motions > 1) fail("--pose, --path and --trace each give the head's motion: give one");
+    if (o.rateGiven && !o.trace.empty())
+        fail("--rate does not apply to --trace, which plays at its own pace");
     return o;
 }
 

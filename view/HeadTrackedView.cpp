@@ -90,7 +90,10 @@ ScreenRect HeadTrackedView::windowPlace() const {
     // Without a window (the renderer), the picture is that of a full-screen one.
     const Window* w = window();
     if (!w || !w->monitor()) return wholeScreen(trueScale->screen);
-    return windowOnScreen(trueScale->screen, *w->monitor(), w->contentRect());
+    const Monitor& monitor = *w->monitor();
+    const ScreenSize screen =
+        trueScale->monitorsSize ? sizeOf(monitor, trueScale->screen) : trueScale->screen;
+    return windowOnScreen(screen, monitor, w->contentRect());
 }
 
 ScreenPoint HeadTrackedView::eye(double unit) const {

@@ -28,6 +28,8 @@ std::optional<std::string> implausibleScreen(ScreenSize size, int modeWidth, int
     if (!(shorter > 0.0)) {
         std::snprintf(why, sizeof why, "a screen of %g x %g cm has no size", size.width,
                       size.height);
+    } else if (!std::isfinite(longer)) {
+        std::snprintf(why, sizeof why, "a screen that large has a side over 300 cm");
     } else if (shorter < 10.0 || longer > 300.0) {
         std::snprintf(why, sizeof why, "a screen of %g x %g cm has a side %s", size.width,
                       size.height, shorter < 10.0 ? "under 10 cm" : "over 300 cm");
@@ -50,4 +52,9 @@ std::optional<std::string> implausibleScreen(ScreenSize size, int modeWidth, int
 ScreenSize screenOfDiagonal(double inches, int modeWidth, int modeHeight) {
     const double perPixel = inches * 2.54 / std::hypot(modeWidth, modeHeight);
     return {modeWidth * perPixel, modeHeight * perPixel};
+}
+
+ScreenSize sizeOf(const Monitor& monitor, ScreenSize otherwise) {
+    const ScreenSize reported = reportedSize(monitor);
+    return implausibleScreen(reported, monitor.width, monitor.height) ? otherwise : reported;
 }

@@ -31,6 +31,9 @@ ScreenRect windowOnScreen(ScreenSize screen, const Monitor& monitor, const Rect&
 // The size the monitor reports; 0 by 0 when it reports none.
 ScreenSize reportedSize(const Monitor& monitor);
 
+// The size `monitor` reports where implausibleScreen() takes it, else `otherwise`.
+ScreenSize sizeOf(const Monitor& monitor, ScreenSize otherwise);
+
 // Why `size` cannot be that of a screen showing a mode of modeWidth x modeHeight pixels:
 // none, a side under 10 cm or over 300 cm, or an aspect more than 10 % off the mode's (TVs
 // and projectors often report sizes like that), or without a mode one side over 4 times

@@ -20,6 +20,8 @@ struct TrueScale {
     double distance = 60.0;
     Stereo stereo = Stereo::off;
     double ipd = 6.3;
+    // The size is the monitor's, not given: a window on another monitor takes that one's.
+    bool monitorsSize = false;
 };
 
 // The true-scale picture of the tunnel through a window on the screen, seen from one eye:

@@ -75,7 +75,7 @@ grep -q "^face: " check.out && grep -q "frames/s" check.out && pngtopnm check.pn
 timeout 30 "$track" --camera none.avi --camera-check none.png > none.out 2> err
 [ $? -eq 1 ] && grep -q "no face" none.out || fail "the check without a face: $(cat none.out err)"
 timeout 30 "$track" --camera cut.avi --camera-check cut.png > cut.out 2> err
-[ $? -le 1 ] && grep -q "end of the file after [0-9]* frames" cut.out && ! grep -q "next is due" cut.out ||
+[ $? -le 1 ] && grep -q "the file ended after [0-9]* frames" cut.out && ! grep -q "next is due" cut.out ||
     fail "the check of a cut file: $(cat cut.out err)"
 timeout 30 "$track" --camera move.avi --camera-fov 170 --camera-check wide.png > wide.out 2> err
 [ $? -eq 1 ] && grep -q "^face: " wide.out && grep -q "^no pose: " wide.out ||
@@ -114,7 +114,7 @@ check_says() {  # check_says SOURCE STATUS LINE...: the check ends with STATUS a
     done
 }
 check_says 'seq/%03d.png' 0 "2 frames that could not be read were skipped"
-! grep -q "end of the file" odd.out && [ ! -s err ] ||
+! grep -q "the file ended" odd.out && [ ! -s err ] ||
     fail "the sequence ended early, or a decoder spoke: $(cat odd.out err)"
 check_says damaged.avi 0 "1 frame that could not be read was skipped"
 check_says slow.avi 1 "camera slow.avi: 320x240 at 0.0005 frames/s" \
