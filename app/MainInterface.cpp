@@ -3,8 +3,8 @@
 #include "app/ArController.h"
 #include "view/OpGlView.h"
 
-Interface loadInterfaceAround(std::unique_ptr<OpGlView> view) {
-    auto window = std::make_unique<Window>("Fishtank", 720, 720);
+Interface loadInterfaceAround(std::unique_ptr<OpGlView> view, bool depthBuffer) {
+    auto window = std::make_unique<Window>("Fishtank", 720, 720, depthBuffer);
     auto controller = std::make_unique<ArController>();
     controller->oglView = view.get();
     controller->oglWindow = window.get();

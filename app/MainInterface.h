@@ -12,4 +12,5 @@ Interface loadMainInterface();
 
 // The same around `view`, the first of the interface's objects being its ArController:
 // what the tracked program's interface builds on.
-Interface loadInterfaceAround(std::unique_ptr<OpGlView> view);
+// `depthBuffer` for a view that draws with the depth test.
+Interface loadInterfaceAround(std::unique_ptr<OpGlView> view, bool depthBuffer = false);

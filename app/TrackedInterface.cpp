@@ -5,10 +5,13 @@
 #include "app/MainInterface.h"
 #include "view/HeadTrackedView.h"
 
-Interface loadTrackedInterface(std::unique_ptr<HeadTracker> tracker, bool fullScreen) {
+Interface loadTrackedInterface(std::unique_ptr<HeadTracker> tracker, bool fullScreen,
+                               std::unique_ptr<ModelDrawing> model, bool withTunnel) {
     auto view = std::make_unique<HeadTrackedView>();
     HeadTrackedView* trackedView = view.get();
-    Interface interface = loadInterfaceAround(std::move(view));
+    const bool depthBuffer = model != nullptr;
+    if (model) trackedView->showModel(std::move(model), withTunnel);
+    Interface interface = loadInterfaceAround(std::move(view), depthBuffer);
     auto* controller = static_cast<ArController*>(interface.objects.front().get());
     HeadTracker* t = tracker.get();
     t->oglView = trackedView;

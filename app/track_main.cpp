@@ -18,6 +18,7 @@
 #include "app/CameraWords.h"
 #include "app/CommandLine.h"
 #include "app/HeadTracker.h"
+#include "app/ModelChoice.h"
 #include "app/PoseSender.h"
 #include "app/ScreenSetup.h"
 #include "app/TrackedInterface.h"
@@ -36,6 +37,7 @@ const char usage[] =
     "           [--smooth MIN_CUTOFF,BETA | --smooth off] [--predict off]\n"
     "           [--mapping angle|true-scale] [--screen WxH|Nin] [--camera-place X,Y]\n"
     "           [--stereo anaglyph] [--ipd CM] [--record FILE] [--record-frames FILE]\n"
+    "           [--model FILE|teapot] [--model-units U] [--model-depth CM] [--scene S]\n"
     "  Shows the Fishtank tunnel from the head position that a head tracker sends as\n"
     "  opentrack \"UDP over network\" poses (48-byte datagrams of six doubles), or that\n"
     "  the camera sees.\n"
@@ -125,6 +127,7 @@ struct Options {
     bool rotationGiven = false;
     bool noWindow = false;
     TrackingSettings settings;
+    ModelChoice model;
 };
 
 [[noreturn]] void fail(const std::string& message) {
@@ -160,9 +163,11 @@ std::string fileName(const std::string& option, const char* value, const char* w
 Options parse(int argc, char** argv) {
     Options options;
     HeadMapping& mapping = options.settings.mapping;
+    const std::string help = std::string(usage) + modelUsage;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         options.otherOptions += arg != "--list-cameras";
+        if (readModelOption("fishtank-track", help.c_str(), argc, argv, i, options.model)) continue;
         if (arg == "--camera") {
             // SOURCE is optional: the next argument, unless it is an option.
             bool sourceGiven = i + 1 < argc && argv[i + 1][0] != '-';
@@ -184,7 +189,7 @@ Options parse(int argc, char** argv) {
             continue;
         }
         const char* value = optionValue(
-            "fishtank-track", usage, argc, argv, i,
+            "fishtank-track", help.c_str(), argc, argv, i,
             {"--port", "--listen", "--distance", "--gain", "--invert", "--smooth", "--record",
              "--camera-fov", "--camera-check", "--camera-settings", "--predict", "--record-frames",
              "--mapping", "--screen", "--camera-place", "--stereo", "--ipd", "--send",
@@ -372,6 +377,9 @@ Options parse(int argc, char** argv) {
     if (!options.useCamera && options.cameraPlace) fail("--camera-place is for --camera");
     if (!options.useCamera && options.send) fail("--send sends the camera's poses: it wants --camera");
     if (options.ipd && options.stereo == Stereo::off) fail("--ipd goes with --stereo anaglyph");
+    checkModelChoice("fishtank-track", options.model);
+    if (!options.model.file.empty() && (check || options.noWindow))
+        fail("--model is drawn in the window; --camera-check and --no-window open none");
     return options;
 }
 
@@ -508,6 +516,7 @@ int main(int argc, char** argv) {
     ensureStandardStreamsOpen();
     Options options = parse(argc, argv);
     if (options.listCameras) return listCameras();
+    std::unique_ptr<ModelDrawing> model = loadModel("fishtank-track", options.model);
     // Without a window, the program's own loop takes these signals: blocked before any
     // thread starts, so that none of them runs a handler instead.
     std::unique_ptr<SignalWatch> signals;
@@ -602,5 +611,8 @@ int main(int argc, char** argv) {
         std::make_unique<HeadTracker>(std::move(socket), std::move(camera), options.settings,
                                       record.get(), frames.get(), sender.get());
     return cannotStart(applicationMain(
-        argc, argv, [&] { return loadTrackedInterface(std::move(tracker), options.fullScreen); }));
+        argc, argv, [&] {
+            return loadTrackedInterface(std::move(tracker), options.fullScreen, std::move(model),
+                                        options.model.tunnel);
+        }));
 }

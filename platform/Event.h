@@ -10,15 +10,25 @@ class Event {
   public:
     explicit Event(std::string characters = {}, bool repeat = false)
         : characters(std::move(characters)), repeat(repeat) {}
+    // A drag's movement in pixels (right, down), or the wheel's in steps (right, up).
+    static Event movement(double x, double y) {
+        Event event;
+        event.moved[0] = x;
+        event.moved[1] = y;
+        return event;
+    }
 
     // The characters the key gives with no modifier applied but Shift.
     const std::string& charactersIgnoringModifiers() const { return characters; }
     // Whether this key-down is the keyboard's auto-repeat of a key held down.
     bool isARepeat() const { return repeat; }
+    double deltaX() const { return moved[0]; }
+    double deltaY() const { return moved[1]; }
 
   private:
     std::string characters;
     bool repeat;
+    double moved[2] = {0.0, 0.0};
 };
 
 // Translates a GLFW key press to those characters: the key's character in the current

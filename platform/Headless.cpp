@@ -23,17 +23,19 @@ EGLDisplay surfacelessDisplay() {
 }
 }  // namespace
 
-HeadlessContext::HeadlessContext(int width, int height) : pixelsWide(width), pixelsHigh(height) {
+HeadlessContext::HeadlessContext(int width, int height, bool depthBuffer)
+    : pixelsWide(width), pixelsHigh(height) {
     EGLDisplay dpy = surfacelessDisplay();
     if (dpy == EGL_NO_DISPLAY)
         throw std::runtime_error("no EGL surfaceless display (is Mesa's EGL installed?)");
-    // The same format as the window's: colour only. EGL sorts configurations with the
-    // smallest depth, stencil and sample counts first, so the first match has none.
+    // The same format as the window's: colour, and depth only when asked for. EGL sorts
+    // configurations with the smallest depth, stencil and sample counts first, so the first
+    // match has no more than that.
     // clang-format off
     const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
                                        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
                                        EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-                                       EGL_DEPTH_SIZE, 0, EGL_STENCIL_SIZE, 0,
+                                       EGL_DEPTH_SIZE, depthBuffer ? 24 : 0, EGL_STENCIL_SIZE, 0,
                                        EGL_SAMPLE_BUFFERS, 0, EGL_NONE};
     // clang-format on
     EGLConfig config;

@@ -9,8 +9,9 @@
 // surfaceless platform: views draw into it without any window system.
 class HeadlessContext : public OpenGLContext {
   public:
-    // Throws std::runtime_error when no such context can be made.
-    HeadlessContext(int width, int height);
+    // Throws std::runtime_error when no such context can be made. `depthBuffer` for views
+    // that draw with the depth test.
+    HeadlessContext(int width, int height, bool depthBuffer = false);
     ~HeadlessContext() override;
     HeadlessContext(const HeadlessContext&) = delete;
     HeadlessContext& operator=(const HeadlessContext&) = delete;

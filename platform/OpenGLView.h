@@ -37,6 +37,9 @@ class OpenGLView {
     virtual void keyDown(const Event& /*event*/) {}
     virtual void keyUp(const Event& /*event*/) {}
     virtual void mouseDown(const Event& /*event*/) {}
+    // The mouse moved with its left button held, or its wheel turned: Event::movement.
+    virtual void mouseDragged(const Event& /*event*/) {}
+    virtual void scrollWheel(const Event& /*event*/) {}
     // The window moved on the screen or changed size.
     virtual void windowPlaceChanged() {}
     virtual bool acceptsFirstResponder() { return false; }

@@ -5,15 +5,15 @@
 #include <stdexcept>
 
 namespace {
-GLFWwindow* createWindow(const std::string& title, int width, int height) {
+GLFWwindow* createWindow(const std::string& title, int width, int height, bool depthBuffer) {
     glfwDefaultWindowHints();
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);  // shown by makeKeyAndOrderFront
-    // Exactly what the view draws into: a double-buffered RGBA colour buffer. The depth
-    // test is never enabled and nothing uses a stencil or samples, yet every tick clears
-    // whatever the format holds, so none are asked for. These are preferences: a display
-    // without such a format still gives the nearest one it has.
+    // Exactly what the view draws into: a double-buffered RGBA colour buffer, and a depth
+    // buffer only for a view that asks. Nothing uses a stencil or samples, yet every tick
+    // clears whatever the format holds, so none are asked for. These are preferences: a
+    // display without such a format still gives the nearest one it has.
     glfwWindowHint(GLFW_DOUBLEBUFFER, GLFW_TRUE);
-    glfwWindowHint(GLFW_DEPTH_BITS, 0);
+    glfwWindowHint(GLFW_DEPTH_BITS, depthBuffer ? 24 : 0);
     glfwWindowHint(GLFW_STENCIL_BITS, 0);
     glfwWindowHint(GLFW_SAMPLES, 0);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 1);  // a compatibility context
@@ -24,11 +24,13 @@ GLFWwindow* createWindow(const std::string& title, int width, int height) {
 }
 }  // namespace
 
-Window::Window(const std::string& title, int width, int height)
-    : handle(createWindow(title, width, height)), context(handle) {
+Window::Window(const std::string& title, int width, int height, bool depthBuffer)
+    : handle(createWindow(title, width, height, depthBuffer)), context(handle) {
     glfwSetWindowUserPointer(handle, this);
     glfwSetKeyCallback(handle, onKey);
     glfwSetMouseButtonCallback(handle, onMouseButton);
+    glfwSetCursorPosCallback(handle, onCursor);
+    glfwSetScrollCallback(handle, onScroll);
     glfwSetWindowRefreshCallback(handle, onRefresh);
     glfwSetFramebufferSizeCallback(handle, onFramebufferSize);
     glfwSetWindowPosCallback(handle, onPosition);
@@ -123,9 +125,31 @@ void Window::onKey(GLFWwindow* handle, int key, int scancode, int action, int mo
         window.responder->keyDown(Event(*characters, action == GLFW_REPEAT));
 }
 
-void Window::onMouseButton(GLFWwindow* handle, int /*button*/, int action, int /*mods*/) {
+void Window::onMouseButton(GLFWwindow* handle, int button, int action, int /*mods*/) {
     Window& window = of(handle);
+    if (button == GLFW_MOUSE_BUTTON_LEFT) {
+        window.dragging = action == GLFW_PRESS;
+        // Asked only before any move came: asked now, the cursor may already be where
+        // the moves still queued will take it.
+        if (!window.cursorKnown) glfwGetCursorPos(handle, &window.cursor[0], &window.cursor[1]);
+        window.cursorKnown = true;
+    }
     if (action == GLFW_PRESS && window.content) window.content->mouseDown(Event());
+}
+
+void Window::onCursor(GLFWwindow* handle, double x, double y) {
+    Window& window = of(handle);
+    const double right = x - window.cursor[0], down = y - window.cursor[1];
+    window.cursor[0] = x;
+    window.cursor[1] = y;
+    window.cursorKnown = true;
+    if (window.dragging && window.content)
+        window.content->mouseDragged(Event::movement(right, down));
+}
+
+void Window::onScroll(GLFWwindow* handle, double x, double y) {
+    Window& window = of(handle);
+    if (window.content) window.content->scrollWheel(Event::movement(x, y));
 }
 
 void Window::onRefresh(GLFWwindow* handle) {

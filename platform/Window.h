@@ -15,8 +15,9 @@ struct GLFWwindow;
 // to the content view. The quit action runs on the close button and on Ctrl+Q.
 class Window {
   public:
-    // Throws std::runtime_error when no window or context can be made.
-    Window(const std::string& title, int width, int height);
+    // Throws std::runtime_error when no window or context can be made. `depthBuffer` for a
+    // view that draws with the depth test.
+    Window(const std::string& title, int width, int height, bool depthBuffer = false);
     ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -54,6 +55,8 @@ class Window {
     static Window& of(GLFWwindow* handle);
     static void onKey(GLFWwindow* handle, int key, int scancode, int action, int mods);
     static void onMouseButton(GLFWwindow* handle, int button, int action, int mods);
+    static void onCursor(GLFWwindow* handle, double x, double y);
+    static void onScroll(GLFWwindow* handle, double x, double y);
     static void onRefresh(GLFWwindow* handle);
     static void onFramebufferSize(GLFWwindow* handle, int width, int height);
     static void onPosition(GLFWwindow* handle, int x, int y);
@@ -70,6 +73,9 @@ class Window {
     std::function<void()> quitAction;
     HeldKeys heldKeys;
     bool shown = false;
+    bool dragging = false;  // the left button is down
+    double cursor[2] = {};  // where the last move left the cursor, in the window's pixels
+    bool cursorKnown = false;
     bool fullScreen = false;
     int windowed[4] = {};  // x, y, width, height before going full screen
     // Looked up when first asked for after the window moved or changed size, not for every

@@ -9,7 +9,7 @@ set -eu
 
 run="cmake g++ make pkg-config libglfw3-dev libgl-dev libegl-dev libx11-dev libpng-dev libgif-dev
 libopencv-videoio-dev libopencv-objdetect-dev libopencv-imgproc-dev libopencv-imgcodecs-dev opencv-data
-libopencv-calib3d-dev libdlib-data libturbojpeg0-dev"
+libopencv-calib3d-dev libdlib-data libturbojpeg0-dev libassimp-dev"
 test="$run clang libglu1-mesa-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool x11-apps
 x11-xkb-utils netpbm valgrind strace dpkg-dev file lintian desktop-file-utils mandoc
 qemu-system-x86 busybox-static cpio linux-image-amd64 linux-headers-amd64 v4l2loopback-dkms ffmpeg

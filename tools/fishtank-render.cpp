@@ -17,6 +17,7 @@
 
 #include "app/ArController.h"
 #include "app/CommandLine.h"
+#include "app/ModelChoice.h"
 #include "model/HeadPose.h"
 #include "model/PoseTrace.h"
 #include "platform/Application.h"
@@ -25,6 +26,7 @@
 #include "platform/Strings.h"
 #include "tools/ImageFile.h"
 #include "view/HeadTrackedView.h"
+#include "view/ModelDrawing.h"
 
 namespace {
 const char usage[] =
@@ -34,6 +36,8 @@ const char usage[] =
     "       fishtank-render --animate orbit|TRACE [--fps N] [--seconds S]\n"
     "                       [--size WxH] [-o FILE]\n"
     "       fishtank-render --help | --version\n"
+    "  Each but --help and --version also takes [--model FILE|teapot [--model-units\n"
+    "  mm|cm|m|in] [--model-depth CM] [--scene tunnel|model]].\n"
     "  Draws the Fishtank frame seen from head position X,Y,Z (default 0,0,1) at\n"
     "  WxH pixels (default 720x720, at most 16384 each way) and writes it to FILE\n"
     "  (default fishtank.png; - for standard output) as an 8-bit RGB PNG.\n"
@@ -57,7 +61,9 @@ const char usage[] =
     "  back, in S seconds (default 6, at most 3600); TRACE is a fishtank-track\n"
     "  --record file, its poses drawn as recorded (before fishtank-track's smoothing)\n"
     "  and mapped with fishtank-track's default distance and gain. N frames a second,\n"
-    "  1 to 50 (default 10).\n";
+    "  1 to 50 (default 10).\n"
+    "  --model draws a model in the tunnel, in the picture of a true-scale window on\n"
+    "  a screen too:\n";
 
 constexpr int mostFrames = 3600;
 
@@ -77,6 +83,7 @@ struct Options {
     std::optional<ScreenPoint> eye;
     bool anaglyph = false;
     std::optional<double> ipd;
+    ModelChoice model;
 };
 
 [[noreturn]] void fail(const std::string& message) {
@@ -146,9 +153,12 @@ void checkFormat(const std::string& output, const std::string& format) {
 
 Options parse(int argc, char** argv) {
     Options options;
+    const std::string fullUsage = std::string(usage) + modelUsage;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        const char* value = optionValue("fishtank-render", usage, argc, argv, i,
+        if (readModelOption("fishtank-render", fullUsage.c_str(), argc, argv, i, options.model))
+            continue;
+        const char* value = optionValue("fishtank-render", fullUsage.c_str(), argc, argv, i,
                                         {"--head", "--size", "-o", "--animate", "--fps",
                                          "--seconds", "--screen", "--eye", "--stereo", "--ipd"});
         if (arg == "--head") {
@@ -212,6 +222,7 @@ Options parse(int argc, char** argv) {
     }
     checkTrueScale(options);
     checkApplies(options);
+    checkModelChoice("fishtank-render", options.model);
     if (options.animate.empty()) {
         if (options.output.empty()) options.output = "fishtank.png";
     } else {
@@ -274,9 +285,11 @@ std::vector<Head> headPath(const Options& options) {
 // timer its set-up schedules never fires.
 class Renderer {
   public:
-    Renderer(int width, int height) : context(width, height) {
+    Renderer(int width, int height, std::unique_ptr<ModelDrawing> model, bool tunnel)
+        : context(width, height, model != nullptr) {
         context.attach(view);
         view.prepareOpenGL();
+        if (model) view.showModel(std::move(model), tunnel);
         controller.oglView = &view;
         controller.setup();
     }
@@ -335,12 +348,13 @@ int main(int argc, char** argv) {
     const bool standardOutputWasOpen = standardOutputOpen();
     ensureStandardStreamsOpen();
     Options options = parse(argc, argv);
+    std::unique_ptr<ModelDrawing> model = loadModel("fishtank-render", options.model);
     // The output's place is checked before the trace is read and anything drawn.
     std::unique_ptr<OutputFile> output = openImageFile(options.output, standardOutputWasOpen);
     try {
         if (!options.animate.empty()) {
             std::vector<Head> path = headPath(options);
-            Renderer renderer(options.width, options.height);
+            Renderer renderer(options.width, options.height, std::move(model), options.model.tunnel);
             writeImageFile(*output, [&](std::FILE* file) {
                 GifAnimation animation(file, options.width, options.height,
                                        options.framesPerSecond);
@@ -352,7 +366,7 @@ int main(int argc, char** argv) {
                 std::printf("wrote %s: %zu frames\n", options.output.c_str(), path.size());
             return 0;
         }
-        Renderer renderer(options.width, options.height);
+        Renderer renderer(options.width, options.height, std::move(model), options.model.tunnel);
         std::vector<std::uint8_t> rgb =
             options.screen ? trueScaleFrame(renderer, options) : headFrame(renderer, options);
         writeImageFile(*output, [&](std::FILE* file) {

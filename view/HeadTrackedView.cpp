@@ -35,6 +35,11 @@ void HeadTrackedView::releaseHead() {
     zHead = 1.0f;
 }
 
+void HeadTrackedView::showModel(std::unique_ptr<ModelDrawing> shown, bool withTunnel) {
+    model = std::move(shown);
+    tunnelShown = withTunnel;
+}
+
 void HeadTrackedView::keyDown(const Event& event) {
     OpGlView::keyDown(event);
     if (headTracked) clearDirectionFlags();
@@ -42,6 +47,16 @@ void HeadTrackedView::keyDown(const Event& event) {
     const std::string& key = event.charactersIgnoringModifiers();
     if (key == "f" && window()) window()->setFullScreen(!window()->isFullScreen());
     if (key == "c" && recentreAction) recentreAction();
+    if (key == "r" && model) model->reset();
+}
+
+void HeadTrackedView::mouseDragged(const Event& event) {
+    // A drag across a 720-pixel window turns the model by about 260 degrees.
+    if (model) model->turn(event.deltaX() * 0.36, event.deltaY() * 0.36);
+}
+
+void HeadTrackedView::scrollWheel(const Event& event) {
+    if (model) model->zoom(event.deltaY());
 }
 
 void HeadTrackedView::clearDirectionFlags() {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 
+#include "view/ModelDrawing.h"
 #include "view/OpGlView.h"
 #include "view/TrueScale.h"
 
@@ -17,8 +19,15 @@
 // drawn in TrueScalePicture.cpp). Untracked, the eye sits centred in front of the screen at
 // the viewing distance, and the keys move it as they move the head: xHead, yHead and
 // zHead - 1 are its offsets from there in tunnel units. Released, it goes back there.
+//
+// A model shown stands in the tunnel, or alone; a drag turns it, the wheel scales it and r
+// puts it back. In the angle mapping the tunnel's mouth counts as a window 20 cm square,
+// and the model stands wholly behind it.
 class HeadTrackedView : public OpGlView {
   public:
+    // Draws `model` with the tunnel, or without it; the view's context needs a depth buffer.
+    void showModel(std::unique_ptr<ModelDrawing> model, bool withTunnel);
+
     // Puts the head at the tracked position and keeps the keys from moving it.
     void placeHead(float x, float y, float z);
     void releaseHead();
@@ -38,6 +47,8 @@ class HeadTrackedView : public OpGlView {
     // the platform gives it.
     void drawTrueScale(const ScreenRect& window);
     void keyDown(const Event& event) override;
+    void mouseDragged(const Event& event) override;
+    void scrollWheel(const Event& event) override;
     // In true scale, shows the picture for the window's new place at once.
     void windowPlaceChanged() override;
 
@@ -55,9 +66,13 @@ class HeadTrackedView : public OpGlView {
     ScreenPoint eye(double unit) const;
     EyePair eyePair(double unit) const;
     void drawFrom(const ScreenRect& window, ScreenPoint eye);
+    void drawTunnel() override;
 
     bool headTracked = false;
     std::optional<TrueScale> trueScale;
     ScreenPoint trackedEye;  // the eye, or the midpoint of the tracked eyes
     std::optional<EyePair> trackedEyes;
+    std::unique_ptr<ModelDrawing> model;
+    bool tunnelShown = true;
+    ScreenRect drawnWindow{-10.0, -10.0, 10.0, 10.0};  // the window drawn through, cm
 };

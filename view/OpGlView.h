@@ -52,7 +52,8 @@ class OpGlView : public OpenGLView {
     std::optional<StringArray> polygons;
 
   protected:
-    void drawTunnel();
+    // Pops the matrix that drawCube or a true-scale picture pushed before its projection.
+    virtual void drawTunnel();
 
   private:
     void loadSTLText();

@@ -36,5 +36,8 @@ struct TrueScaleProjection {
 
 // The projection for `window` seen from `eye`, the eye held at nearestEyeDistance at least;
 // nothing for an empty window, or values that are not finite (or not as floats, which GL
-// keeps).
-std::optional<TrueScaleProjection> trueScaleProjection(const ScreenRect& window, ScreenPoint eye);
+// keeps). Something drawn up to `front` cm in front of the glass, or `back` cm behind it,
+// stays between the near and far planes (the near plane no nearer than a tenth of the way
+// from the eye).
+std::optional<TrueScaleProjection> trueScaleProjection(const ScreenRect& window, ScreenPoint eye,
+                                                       double front = 0.0, double back = 0.0);
