@@ -6,13 +6,13 @@
 # - the CPU of the whole program following a face, and with nobody in view, from 3 s after
 #   its start for 8 s, the videos' frames given as raw grey pictures (Y4M), as near to a
 #   camera's as a file gets (a camera's MJPG frame costs about 0.7 ms more to decode, and
-#   the capture library's MJPG decoding of the same AVI about 3 % of a core more);
+#   the capture library's MJPG decoding of the same AVI more);
 # - the rotation's jitter on a still face (SD of yaw, pitch and roll, degrees), as measured
 #   (--smooth-rotation off) and as sent;
 # - the sent yaw's step response on a head that turns from +25 to -25 degrees: the time it
 #   takes from +15 to -15.
 # - a sent pose's age from its frame's read (a file has no exposure stamps; a camera adds
-#   its exposure and delivery, 30 to 50 ms for a webcam at 30 frames/s).
+#   its exposure and delivery before the read).
 #   bench/send.sh [RUNS [BUILD-DIR]]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
