@@ -9,6 +9,7 @@
 #include "platform/Date.h"
 #include "platform/Headless.h"
 #include "platform/Timer.h"
+#include "view/HeadTrackedView.h"
 #include "view/OpGlView.h"
 
 // The clock behind Date::date() in tests: seconds that a test sets.
@@ -42,6 +43,26 @@ class GlTest : public ::testing::Test {
     HeadlessContext context;
     OpGlView view;
     std::string setupOutput;
+};
+
+// A head-tracked view on a real offscreen context, prepared, showing the true-scale picture
+// for `screen`, with frame dates on the driven clock.
+class TrueScaleTest : public ::testing::Test {
+  protected:
+    TrueScaleTest(int width, int height, ScreenSize screen, bool depthBuffer = false)
+        : context(width, height, depthBuffer) {
+        context.attach(view);
+        drivenSeconds = 1000.0;
+        Date::useClock(drivenClock);
+        ::testing::internal::CaptureStdout();
+        view.prepareOpenGL();
+        ::testing::internal::GetCapturedStdout();
+        view.setTrueScale(TrueScale{screen});
+    }
+    ~TrueScaleTest() override { Date::useClock(nullptr); }
+
+    HeadlessContext context;
+    HeadTrackedView view;
 };
 
 // One vertex as GL's feedback mode reports it: window coordinates and colour.

@@ -19,21 +19,9 @@ constexpr ScreenSize screen{31.0, 17.4};
 constexpr double pixelsPerCm = 40.0;
 constexpr int wide = 1240, high = 696;
 
-class ModelPicture : public ::testing::Test {
+class ModelPicture : public TrueScaleTest {
   protected:
-    ModelPicture() : context(wide, high, true) {
-        context.attach(view);
-        drivenSeconds = 1000.0;
-        Date::useClock(drivenClock);
-        ::testing::internal::CaptureStdout();
-        view.prepareOpenGL();
-        ::testing::internal::GetCapturedStdout();
-        view.setTrueScale(TrueScale{screen});
-    }
-    ~ModelPicture() override { Date::useClock(nullptr); }
-
-    HeadlessContext context;
-    HeadTrackedView view;
+    ModelPicture() : TrueScaleTest(wide, high, screen, true) {}
 };
 
 // Three triangles in a box centred on its origin, 6 x 4 x 8 cm: one 4 cm before its

@@ -24,18 +24,9 @@ constexpr ScreenSize screen{31.0, 17.4};
 constexpr double pixelsPerCm = 40.0;
 constexpr int wide = 1240, high = 696;
 
-class TrueScalePicture : public ::testing::Test {
+class TrueScalePicture : public TrueScaleTest {
   protected:
-    TrueScalePicture() : context(wide, high) {
-        context.attach(view);
-        drivenSeconds = 1000.0;
-        Date::useClock(drivenClock);
-        ::testing::internal::CaptureStdout();
-        view.prepareOpenGL();
-        ::testing::internal::GetCapturedStdout();
-        view.setTrueScale(TrueScale{screen});
-    }
-    ~TrueScalePicture() override { Date::useClock(nullptr); }
+    TrueScalePicture() : TrueScaleTest(wide, high, screen) {}
 
     // The picture of `window`, in a viewport of its size at 40 pixels a centimetre.
     std::vector<FeedbackLine> linesThrough(const ScreenRect& window) {
@@ -52,9 +43,6 @@ class TrueScalePicture : public ::testing::Test {
         view.setFrameSize({static_cast<float>((window.right - window.left) * pixelsPerCm),
                            static_cast<float>((window.top - window.bottom) * pixelsPerCm)});
     }
-
-    HeadlessContext context;
-    HeadTrackedView view;
 };
 
 struct Pixel {
