@@ -6,8 +6,7 @@
 class OneEuroFilter {
   public:
     // minCutoff: the cutoff (Hz) while still; beta: how much it rises per unit of speed.
-    OneEuroFilter(double minCutoff, double beta, double derivativeCutoff = 1.0)
-        : minCutoff(minCutoff), beta(beta), derivativeCutoff(derivativeCutoff) {}
+    OneEuroFilter(double minCutoff, double beta) : minCutoff(minCutoff), beta(beta) {}
 
     // The filtered value of `value` sampled at `time`. The first sample passes unchanged;
     // one at a time not after the last changes nothing (no time has passed).
@@ -15,7 +14,9 @@ class OneEuroFilter {
     void reset() { started = false; }
 
   private:
-    double minCutoff, beta, derivativeCutoff;
+    // The speed's own cutoff, Hz: 1, as the filter's authors suggest.
+    static constexpr double derivativeCutoff = 1.0;
+    double minCutoff, beta;
     bool started = false;
     double lastTime = 0, lastValue = 0, lastDerivative = 0;
 };

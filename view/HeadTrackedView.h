@@ -31,7 +31,6 @@ class HeadTrackedView : public OpGlView {
     // Puts the head at the tracked position and keeps the keys from moving it.
     void placeHead(float x, float y, float z);
     void releaseHead();
-    bool isHeadTracked() const { return headTracked; }
 
     // True scale on with its settings, or off (nothing): the angle-mapped picture as before.
     void setTrueScale(std::optional<TrueScale> settings) { trueScale = settings; }
