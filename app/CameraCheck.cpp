@@ -10,6 +10,7 @@
 #include "app/CameraWords.h"
 #include "app/FrameCount.h"
 #include "camera/CheckPicture.h"
+#include "camera/FollowFrames.h"
 #include "model/Durations.h"
 #include "platform/Date.h"
 
@@ -119,25 +120,24 @@ int checkCamera(VideoSource& video, FaceTracker& faces, OutputFile& picture,
     // A file's frame due after the end, by more than a frame at the lowest rate, is not
     // waited for: one at a very low rate would hold the check for minutes.
     const double latest = end + 1.0 / lowestUsableRate;
-    while (monotonicSeconds() < end && video.nextFrameDue() < latest) {
-        VideoSource::Read read = video.readNewest(frame);
-        if (read != VideoSource::Read::frame) {
-            ended = std::string(read == VideoSource::Read::ended
-                                    ? "the file ended"
-                                    : "the camera stopped delivering pictures") +
-                    " after " + framesText(counted.count());
-            std::printf("%s\n", ended.c_str());
-            break;
-        }
-        if (std::isfinite(frame.device.exposureStart))
-            ages.add(frame.device.readTime - frame.device.exposureStart);
-        last = faces.track(frame);
-        faces.check(frame.picture);
-        const double processing = monotonicSeconds() - frame.device.readTime;
-        if (last.wholeSearch || last.faceFound)
-            (last.wholeSearch ? wholeSearches : following).add(processing);
-        if (last.outcome == FaceTrack::Outcome::posed) lastPosed = last;
-        counted.add(frame);
+    const VideoSource::Read read =
+        followFrames(video, faces, frame, [&](const VideoFrame& current, const FaceTrack& track) {
+            if (std::isfinite(current.device.exposureStart))
+                ages.add(current.device.readTime - current.device.exposureStart);
+            const double processing = monotonicSeconds() - current.device.readTime;
+            last = track;
+            if (last.wholeSearch || last.faceFound)
+                (last.wholeSearch ? wholeSearches : following).add(processing);
+            if (last.outcome == FaceTrack::Outcome::posed) lastPosed = last;
+            counted.add(current);
+            return monotonicSeconds() < end && video.nextFrameDue() < latest;
+        });
+    if (read != VideoSource::Read::frame) {
+        ended = std::string(read == VideoSource::Read::ended
+                                ? "the file ended"
+                                : "the camera stopped delivering pictures") +
+                " after " + framesText(counted.count());
+        std::printf("%s\n", ended.c_str());
     }
     if (counted.count() == 0) return 1;  // no picture to show: said above
 

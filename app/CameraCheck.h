@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "app/HeadTracker.h"
 #include "app/ScreenSetup.h"
 #include "camera/FaceTracker.h"
 #include "camera/VideoSource.h"
 #include "platform/OutputFile.h"
+#include "view/PoseToEye.h"
 
 // Checks a camera set-up without a window: follows the face in `video` for about two
 // seconds, prints on standard output what the camera delivers, how long a frame takes, how

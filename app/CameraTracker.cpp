@@ -13,6 +13,7 @@
 
 #include "app/CameraWords.h"
 #include "app/FrameCount.h"
+#include "camera/FollowFrames.h"
 #include "platform/WakeUp.h"
 
 namespace {
@@ -150,35 +151,14 @@ void CameraTracker::Capture::run() {
 void CameraTracker::Capture::follow() {
     FrameCount counted;  // since the source (re)opened
     bool rateTold = false, wasFrozen = false, errorTold = false;
-    while (!stopRequested()) {
-        VideoSource::Read read = source->readNewest(frame);
-        if (stopRequested()) return;
-        if (read == VideoSource::Read::ended) {
-            long skipped = source->skippedFrames();
-            std::fprintf(stderr, "fishtank-track: camera: end of %s%s\n", name.c_str(),
-                         skipped > 0 ? (" (" + skippedFramesText(skipped) + ")").c_str() : "");
-            return;
-        }
-        if (read == VideoSource::Read::failed) {
-            std::fprintf(stderr,
-                         "fishtank-track: camera %s stopped delivering pictures; trying it "
-                         "again every second\n",
-                         name.c_str());
-            if (!reopen()) return;
-            counted = {};
-            rateTold = false;
-            continue;
-        }
-        if (std::isfinite(frame.device.exposureStart)) {
-            std::lock_guard<std::mutex> lock(agesLock);
-            ages.add(frame.device.readTime - frame.device.exposureStart);
-        }
-        if (recentreWanted.exchange(false)) faces->recentre();
-        FaceTrack track = faces->track(frame);
+    auto each = [&](const VideoFrame& current, const FaceTrack& track) {
+        if (stopRequested()) return false;
         if (track.outcome == FaceTrack::Outcome::posed) hand(track.pose);
-        faces->check(frame.picture);
-
-        bool frozen = track.outcome == FaceTrack::Outcome::frozen;
+        if (std::isfinite(current.device.exposureStart)) {
+            std::lock_guard<std::mutex> lock(agesLock);
+            ages.add(current.device.readTime - current.device.exposureStart);
+        }
+        const bool frozen = track.outcome == FaceTrack::Outcome::frozen;
         if (frozen && !wasFrozen)
             std::fprintf(stderr,
                          "fishtank-track: camera %s: the picture around the face stopped "
@@ -190,11 +170,31 @@ void CameraTracker::Capture::follow() {
                          name.c_str(), track.error.c_str());
             errorTold = true;
         }
-        counted.add(frame);
+        counted.add(current);
         if (source->isDevice() && !rateTold && counted.seconds() >= rateTakenAfter) {
             rateTold = true;
             tellLowRate(counted);
         }
+        // Taken before the next frame is followed.
+        if (recentreWanted.exchange(false)) faces->recentre();
+        return !stopRequested();
+    };
+    while (!stopRequested()) {
+        const VideoSource::Read read = followFrames(*source, *faces, frame, each);
+        if (read == VideoSource::Read::frame || stopRequested()) return;
+        if (read == VideoSource::Read::ended) {
+            long skipped = source->skippedFrames();
+            std::fprintf(stderr, "fishtank-track: camera: end of %s%s\n", name.c_str(),
+                         skipped > 0 ? (" (" + skippedFramesText(skipped) + ")").c_str() : "");
+            return;
+        }
+        std::fprintf(stderr,
+                     "fishtank-track: camera %s stopped delivering pictures; trying it "
+                     "again every second\n",
+                     name.c_str());
+        if (!reopen()) return;
+        counted = {};
+        rateTold = false;
     }
 }
 

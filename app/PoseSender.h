@@ -3,7 +3,6 @@
 #include <optional>
 #include <string>
 
-#include "app/HeadTracker.h"
 #include "model/Durations.h"
 #include "model/HeadPose.h"
 #include "model/OneEuroFilter.h"

@@ -3,6 +3,7 @@
 // it behaves as fishtank does.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -14,17 +15,26 @@
 #include <string>
 #include <vector>
 
+#include "app/ArController.h"
 #include "app/CameraCheck.h"
+#include "app/CameraTracker.h"
+#include "app/FramePacer.h"
 #include "app/CameraWords.h"
 #include "app/CommandLine.h"
-#include "app/HeadTracker.h"
 #include "app/ModelChoice.h"
 #include "app/PoseSender.h"
 #include "app/ScreenSetup.h"
-#include "app/TrackedInterface.h"
+#include "app/TrackerPoses.h"
+#include "app/TrackingReport.h"
+#include "platform/Application.h"
 #include "platform/Date.h"
 #include "platform/OutputFile.h"
+#include "platform/RunLoop.h"
 #include "platform/SignalWatch.h"
+#include "platform/Timer.h"
+#include "platform/Window.h"
+#include "view/HeadTrackedView.h"
+#include "view/PoseToEye.h"
 
 namespace {
 const char usage[] =
@@ -455,63 +465,113 @@ ScreenSetup setUpTrueScale(Options& options) {
         options.cameraPlace.value_or(ScreenPoint{0.0, screen.size->height / 2.0 + 1.0, 0.0});
     return screen;
 }
+// A camera's pose taken on the main thread: checked (a refused one is counted), recorded,
+// filtered, and sent where --send asks, as filtered for the window and predicted to now.
+bool takeCameraPose(const CameraPose& taken, PoseToEye& eye, TrackingReport& report,
+                    PoseSender* sender, DroppedPoses& dropped) {
+    const PoseDatagram check = checkPose(taken.pose);
+    if (check != PoseDatagram::accepted) {
+        dropped.count(check);
+        return false;
+    }
+    const double arrival = monotonicSeconds();
+    report.poseTaken(arrival, taken.pose, taken.takenAt);
+    const bool recentred = eye.add(taken, arrival);
+    if (!sender) return true;
+    if (recentred) sender->reset();
+    const double now = monotonicSeconds();
+    sender->send(eye.headAt(now), now, taken.readTime, taken.exposureStart);
+    return true;
+}
+
+// Starts the camera's thread, saying what it delivers.
+void startCamera(CameraTracker& camera) {
+    std::fprintf(stderr, "fishtank-track: %s\n", camera.description().c_str());
+    camera.tellSettingsChanged();
+    camera.start();
+}
+
+// The last lines: what was sent, and how long the camera's frames took to the screen.
+void tellTheEnd(CameraTracker* camera, const PoseSender* sender, const TrackingReport& report) {
+    if (sender) std::fprintf(stderr, "fishtank-track: %s\n", sender->summary().c_str());
+    if (!camera) return;
+    camera->stop();
+    const std::string summary = report.cameraSummary(camera->frameAges());
+    if (!summary.empty()) std::fprintf(stderr, "fishtank-track: camera: %s\n", summary.c_str());
+}
+
 // The status line of a tracker without a window, once a second on a terminal: face or
 // not, the pose sent, poses a second, and the newest pose's age when sent.
-std::string statusLine(const HeadTracker& tracker, const PoseSender& sender, long posesPerSecond) {
+std::string statusLine(const CameraPose* newest, const PoseSender& sender,
+                       long posesPerSecond) {
     char line[200];
-    if (!tracker.isTracking() || !tracker.newestCameraPose()) {
+    if (!newest) {
         std::snprintf(line, sizeof line, "no face; %ld poses/s", posesPerSecond);
         return line;
     }
     const HeadPose& p = sender.lastSent();
-    const CameraPose& newest = *tracker.newestCameraPose();
-    const bool exposed = std::isfinite(newest.exposureStart);
+    const bool exposed = std::isfinite(newest->exposureStart);
     std::snprintf(line, sizeof line,
                   "face: x %+5.1f y %+5.1f z %+5.1f cm, yaw %+5.1f pitch %+5.1f roll %+5.1f; "
                   "%ld poses/s; %.0f ms from %s",
                   p.x, p.y, p.z, p.yaw, p.pitch, p.roll, posesPerSecond,
-                  (sender.lastSentAt() - (exposed ? newest.exposureStart : newest.readTime)) * 1e3,
+                  (sender.lastSentAt() - (exposed ? newest->exposureStart : newest->readTime)) *
+                      1e3,
                   exposed ? "exposure" : "read");
     return line;
 }
 
 // A head tracker that draws nothing: the camera's poses sent until SIGINT or SIGTERM, or
-// until the source ends.
-int trackWithoutWindow(HeadTracker& tracker, const PoseSender& sender, SignalWatch& signals) {
+// until the source ends. SIGUSR1 takes the neutral place.
+int trackWithoutWindow(CameraTracker& camera, const TrackingSettings& settings,
+                       PoseSender& sender, SignalWatch& signals) {
     std::fprintf(stderr,
                  "fishtank-track: sending the head's poses to %s; SIGUSR1 takes the neutral "
                  "place\n",
                  sender.destination().c_str());
-    tracker.startCamera();
+    startCamera(camera);
+    PoseToEye eye(settings);
+    TrackingReport report(nullptr, nullptr, true);
+    DroppedPoses dropped;
+    CameraPose newest;
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     double nextWatch = monotonicSeconds() + 0.1, nextLine = nextWatch + 0.9;
     long sentBefore = 0;
-    for (int signal = 0; signal != SIGINT && signal != SIGTERM && !tracker.cameraEnded();
+    for (int signal = 0; signal != SIGINT && signal != SIGTERM && !camera.ended();
          signal = signals.take()) {
-        if (signal == SIGUSR1) tracker.recentre();
-        waitForReadable({tracker.cameraDescriptor(), signals.descriptor()},
-                        nextWatch - monotonicSeconds());
-        tracker.receiveCameraPose();
+        if (signal == SIGUSR1) camera.recentre();
+        waitForEvents({camera.descriptor(), signals.descriptor()}, nextWatch - monotonicSeconds());
+        CameraPose taken;
+        if (camera.takePose(taken)) {
+            if (takeCameraPose(taken, eye, report, &sender, dropped)) newest = taken;
+            camera.poseDrawn();  // a pose is done with once sent
+        }
         const double now = monotonicSeconds();
         if (now >= nextWatch) {
-            tracker.watch();
+            if (report.lost(now)) {
+                eye.reset();
+                sender.reset();
+            }
+            report.tellDropped(now, dropped, false);
             nextWatch = now + 0.1;
         }
         if (terminal && now >= nextLine) {
             // Over the last one: other lines start on it, at its beginning.
             std::fprintf(stderr, "\r%s\033[K\r",
-                         statusLine(tracker, sender, sender.sent() - sentBefore).c_str());
+                         statusLine(report.isTracking() ? &newest : nullptr, sender,
+                                    sender.sent() - sentBefore).c_str());
             sentBefore = sender.sent();
             nextLine = now + 1.0;
         }
     }
     if (terminal) std::fputs("\033[K", stderr);
-    tracker.finish();
+    tellTheEnd(&camera, &sender, report);
     return 0;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Set-up: the options, the model, the pose source, then the window.
     const bool reportable = standardOutputOpen();
     ensureStandardStreamsOpen();
     Options options = parse(argc, argv);
@@ -549,6 +609,7 @@ int main(int argc, char** argv) {
         }
     }
     const ScreenSetup screen = options.noWindow ? ScreenSetup{} : setUpTrueScale(options);
+    const TrackingSettings& settings = options.settings;
     if (options.useCamera) {
         if (options.camera.empty()) options.camera = defaultCamera(CameraDevice::list());
         if (options.camera.empty()) {
@@ -569,8 +630,7 @@ int main(int argc, char** argv) {
         std::unique_ptr<VideoSource> video;
         try {
             faces = std::make_unique<FaceTracker>(
-                options.fieldOfView,
-                options.distanceGiven ? options.settings.mapping.distance : 0.0);
+                options.fieldOfView, options.distanceGiven ? settings.mapping.distance : 0.0);
             restoreCameraSettingsAtExit();
             video = openVideoSource(options.camera, options.cameraSettings);
         } catch (const CameraDeviceError& e) {
@@ -580,14 +640,10 @@ int main(int argc, char** argv) {
         }
         if (!options.checkPicture.empty())
             return checkCamera(*video, *faces, *checkPicture,
-                               {options.settings, screen, options.fullScreen});
+                               {settings, screen, options.fullScreen});
         camera = std::make_unique<CameraTracker>(std::move(video), std::move(faces),
                                                  options.cameraSettings);
-        if (options.noWindow) {
-            HeadTracker tracker(nullptr, std::move(camera), options.settings, nullptr, nullptr,
-                                sender.get());
-            return trackWithoutWindow(tracker, *sender, *signals);
-        }
+        if (options.noWindow) return trackWithoutWindow(*camera, settings, *sender, *signals);
     }
     std::unique_ptr<RecordFile> record = openRecord(options.record);
     std::unique_ptr<RecordFile> frames = openRecord(options.recordFrames, record.get());
@@ -597,22 +653,117 @@ int main(int argc, char** argv) {
         if (frames) frames->discardIfCreated();
         return status;
     };
-    std::unique_ptr<UdpSocket> socket;
+    std::unique_ptr<TrackerPoses> datagrams;
     if (!camera) {
         try {
-            socket = std::make_unique<UdpSocket>(options.listen, options.port);
+            datagrams = std::make_unique<TrackerPoses>(options.listen, options.port);
         } catch (const std::runtime_error& e) {
             std::fprintf(stderr, "fishtank-track: cannot listen on %s:%d: %s\n",
                          options.listen.c_str(), options.port, e.what());
             return cannotStart(1);
         }
     }
-    auto tracker =
-        std::make_unique<HeadTracker>(std::move(socket), std::move(camera), options.settings,
-                                      record.get(), frames.get(), sender.get());
-    return cannotStart(applicationMain(
-        argc, argv, [&] {
-            return loadTrackedInterface(std::move(tracker), options.fullScreen, std::move(model),
-                                        options.model.tunnel);
-        }));
+    if (!startWindowSystem("fishtank-track")) return cannotStart(1);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // one line per key, also into a pipe
+    // fishtank's window, around the view a tracker can take the head of.
+    auto ownView = std::make_unique<HeadTrackedView>();
+    HeadTrackedView& view = *ownView;
+    const bool depthBuffer = model != nullptr;
+    if (model) view.showModel(std::move(model), options.model.tunnel);
+    std::unique_ptr<Window> window;
+    try {
+        window = std::make_unique<Window>("Fishtank", 720, 720, depthBuffer);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "fishtank-track: %s: %s\n", e.what(), windowSystemError().c_str());
+        stopWindowSystem();
+        return cannotStart(1);
+    }
+    window->setContentView(std::move(ownView));
+    bool quit = false;
+    window->setQuitAction([&quit] { quit = true; });
+    window->setFullScreen(options.fullScreen);
+    view.recentreAction = [&camera] {
+        if (camera) camera->recentre();
+    };
+    if (settings.trueScale) view.setTrueScale(settings.trueScale->view);
+    // fishtank's controller: its tick, twelve times a second, moves the head by the keys
+    // and draws a picture.
+    ArController controller;
+    controller.oglView = &view;
+    controller.oglWindow = window.get();
+    controller.awakeFromNib();
+    // Said once the window exists: a program that cannot start announces nothing.
+    if (!settings.trueScaleRefused.empty())
+        std::fprintf(stderr, "fishtank-track: %s\n", settings.trueScaleRefused.c_str());
+    if (datagrams)
+        std::fprintf(stderr, "fishtank-track: listening on %s\n", datagrams->where().c_str());
+    if (camera) startCamera(*camera);
+    TrackingReport report(record.get(), frames.get(), camera != nullptr);
+    OpenGLContext& context = *view.openGLContext();
+    context.makeCurrentContext();
+    view.prepareOpenGL();
+
+    // The loop: wait for the window system, a pose or the next tick; take the poses; draw
+    // when a pose came or the pacer says a picture is due.
+    const std::optional<Monitor>& monitor = window->monitor();
+    const double refreshRate = monitor && monitor->refreshRate > 0 ? monitor->refreshRate : 60.0;
+    // A camera's poses, predicted, are drawn at the display's pace while a face is followed.
+    const bool paced = camera && settings.filtering == Filtering::motion && settings.predict;
+    PoseToEye eye(settings);
+    FramePacer pacer;
+    DroppedPoses dropped;
+    double nextWatch = monotonicSeconds() + 0.1;
+    // A picture of the tracked head, as it is when the picture is seen: at the expected end
+    // of its swap, and half a refresh of the display's scan-out after.
+    auto drawTracked = [&](bool pacedPicture, const CameraPose* newPose) {
+        const double seen =
+            monotonicSeconds() + (paced ? pacer.expectedDrawing() : 0.0) + 0.5 / refreshRate;
+        const HeadPose head = eye.headAt(seen);
+        view.place(eye.place(head));
+        const double begun = monotonicSeconds();
+        controller.track(false);
+        const double swapped = monotonicSeconds();
+        pacer.pictureShown(begun, swapped, pacedPicture);
+        report.pictureDrawn(swapped, head, eye.horizon(seen), newPose);
+    };
+    while (!quit) {
+        context.setSwapWaitsForDisplay(pacer.swapWaits());  // the program's own ticks never wait
+        const double due = std::min({Timer::nextDeadline(), pacer.nextPicture(), nextWatch});
+        waitForEvents({datagrams ? datagrams->descriptor() : camera->descriptor()},
+                      due - monotonicSeconds());
+        Timer::fireDueTimers(monotonicSeconds());  // the controller's tick
+        if (datagrams) {
+            const std::vector<TrackerPose> poses = datagrams->receive(Timer::nextDeadline(), dropped);
+            for (const TrackerPose& p : poses) report.poseTaken(p.arrival, p.pose, NAN);
+            if (!poses.empty()) {
+                eye.add(poses.back().pose, poses.back().arrival);
+                drawTracked(false, nullptr);
+            }
+        }
+        CameraPose taken;
+        if (camera && camera->takePose(taken)) {
+            const bool accepted = takeCameraPose(taken, eye, report, sender.get(), dropped);
+            if (accepted) drawTracked(false, &taken);
+            // Its picture is on the screen: the capture thread goes on to check the face.
+            camera->poseDrawn();
+            if (accepted && paced) pacer.start(refreshRate, monotonicSeconds());
+        }
+        if (monotonicSeconds() >= pacer.nextPicture()) drawTracked(true, nullptr);
+        const double now = monotonicSeconds();
+        if (now >= nextWatch) {
+            if (report.lost(now)) {
+                view.releaseHead();
+                eye.reset();
+                pacer.stop();
+                if (sender) sender->reset();
+            }
+            report.tellDropped(now, dropped, datagrams != nullptr);
+            nextWatch = now + 0.1;
+        }
+    }
+
+    // The end: the camera stopped and what it did told. The window closes as main returns;
+    // the window system, as fishtank's, is left to the process's end.
+    tellTheEnd(camera.get(), sender.get(), report);
+    return 0;
 }

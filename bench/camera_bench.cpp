@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/HeadTracker.h"
+#include "view/PoseToEye.h"
 #include "camera/FaceTracker.h"
 #include "model/Durations.h"
 #include "platform/Date.h"

@@ -27,7 +27,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/HeadTracker.h"
+#include "view/PoseToEye.h"
 #include "model/Durations.h"
 #include "model/MotionFilter.h"
 #include "model/OneEuroFilter.h"

@@ -7,19 +7,9 @@
 #include "camera/FaceFinder.h"
 #include "camera/FaceLandmarks.h"
 #include "camera/VideoSource.h"
+#include "model/CameraPose.h"
 #include "model/FaceGeometry.h"
 #include "model/HeadPose.h"
-
-// A head pose measured in a camera picture, with its picture's times.
-struct CameraPose {
-    HeadPose pose;     // offsets from the neutral place, cm; the head's angles, degrees
-    HeadPose neutral;  // the neutral place from the camera, cm, measured or scaled to the
-                       // given distance (its z): in the poses' axes
-    Vector3 rightEye;  // the user's right eye from the eyes' midpoint, in the poses' axes
-    double readTime;   // monotonic seconds, when its picture had been read
-    double takenAt;    // when its picture was taken (VideoFrame::takenAt)
-    double exposureStart;  // the start of its picture's exposure; NaN where not known
-};
 
 // What one picture came to: as far as the face was followed, and why it gave no pose.
 struct FaceTrack {

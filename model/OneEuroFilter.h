@@ -3,6 +3,12 @@
 // The One Euro filter (Casiez, Roussel and Vogel, CHI 2012): a low-pass filter whose cutoff
 // rises with the signal's speed, so that a still head stays still despite jitter and a
 // moving one is followed with little lag. Times are in seconds, values in any unit.
+// One Euro filter settings for one axis.
+struct Smoothing {
+    double minCutoff;  // Hz
+    double beta;       // Hz per unit of speed (cm/s for a place, degrees/s for an angle)
+};
+
 class OneEuroFilter {
   public:
     // minCutoff: the cutoff (Hz) while still; beta: how much it rises per unit of speed.

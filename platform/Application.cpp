@@ -25,6 +25,31 @@ void ensureStandardStreamsOpen() {
             return;  // open() takes the lowest free descriptor, this one, or fails
 }
 
+bool startWindowSystem(const std::string& program) {
+    glfwSetErrorCallback(rememberGlfwError);
+    if (!glfwInit()) {
+        std::fprintf(stderr, "%s: no display available: %s\n", program.c_str(),
+                     lastGlfwError.c_str());
+        return false;
+    }
+    if (!hasX11Display()) {
+        std::fprintf(stderr,
+                     "%s: no X11 display: the window library speaks another window system\n",
+                     program.c_str());
+        glfwTerminate();
+        return false;
+    }
+    return true;
+}
+
+std::string windowSystemError() {
+    return lastGlfwError;
+}
+
+void stopWindowSystem() {
+    glfwTerminate();
+}
+
 int applicationMain(int argc, char** argv, const std::function<Interface()>& loadInterface) {
     ensureStandardStreamsOpen();
     const std::string program =
@@ -32,25 +57,13 @@ int applicationMain(int argc, char** argv, const std::function<Interface()>& loa
     // One line per event, also when standard output is a pipe or a file.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
-    glfwSetErrorCallback(rememberGlfwError);
-    if (!glfwInit()) {
-        std::fprintf(stderr, "%s: no display available: %s\n", program.c_str(),
-                     lastGlfwError.c_str());
-        return 1;
-    }
-    if (!hasX11Display()) {
-        std::fprintf(stderr,
-                     "%s: no X11 display: the window library speaks another window system\n",
-                     program.c_str());
-        glfwTerminate();
-        return 1;
-    }
+    if (!startWindowSystem(program)) return 1;
     Interface interface;
     try {
         interface = loadInterface();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s: %s\n", program.c_str(), e.what(), lastGlfwError.c_str());
-        glfwTerminate();
+        stopWindowSystem();
         return 1;
     }
     for (auto& object : interface.objects) object->awakeFromNib();

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/Window.h"
@@ -25,6 +26,14 @@ struct Interface {
 // prepareOpenGL to the window's view, and runs the main run loop. Returns the process's
 // exit status: non-zero, after one line on stderr, when no display can be opened.
 int applicationMain(int argc, char** argv, const std::function<Interface()>& loadInterface);
+
+// Starts the window system for a program that runs its own loop (RunLoop.h's
+// waitForEvents): false, after one line on stderr naming `program`, when no display can be
+// opened or it is not the X11 display that the loop watches.
+bool startWindowSystem(const std::string& program);
+// The window system's last error, for a window that could not be made.
+std::string windowSystemError();
+void stopWindowSystem();
 
 // Opens /dev/null on any of descriptors 0, 1 and 2 that is closed, so that no file the
 // program opens later (the display connection, an output file) takes their place and

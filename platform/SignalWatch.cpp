@@ -1,12 +1,10 @@
 #include "platform/SignalWatch.h"
 
-#include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <stdexcept>
 
@@ -29,14 +27,4 @@ int SignalWatch::take() {
     do length = ::read(fd, &info, sizeof info);
     while (length < 0 && errno == EINTR);
     return length == sizeof info ? static_cast<int>(info.ssi_signo) : 0;
-}
-
-bool waitForReadable(std::initializer_list<int> descriptors, double seconds) {
-    pollfd watched[8];
-    nfds_t count = 0;
-    for (int descriptor : descriptors)
-        if (count < 8) watched[count++] = {descriptor, POLLIN, 0};
-    const int milliseconds = static_cast<int>(std::ceil(std::fmax(seconds, 0.0) * 1000.0));
-    int ready = ::poll(watched, count, milliseconds);
-    return ready > 0;
 }

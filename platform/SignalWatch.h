@@ -19,6 +19,3 @@ class SignalWatch {
   private:
     int fd;
 };
-
-// Waits until one of `descriptors` is readable or `seconds` have passed; false on timeout.
-bool waitForReadable(std::initializer_list<int> descriptors, double seconds);

@@ -96,6 +96,8 @@ void Window::Context::flushBuffer() {
     glfwSwapBuffers(handle);
 }
 void Window::Context::setSwapWaitsForDisplay(bool wait) {
+    if (swapWaits == wait) return;
+    swapWaits = wait;
     glfwSwapInterval(wait ? 1 : 0);
 }
 

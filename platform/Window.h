@@ -50,6 +50,7 @@ class Window {
 
       private:
         GLFWwindow* handle;
+        std::optional<bool> swapWaits;  // as last set; the driver's default until then
     };
 
     static Window& of(GLFWwindow* handle);

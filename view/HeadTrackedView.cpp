@@ -23,6 +23,17 @@ void HeadTrackedView::placeEyes(ScreenPoint left, ScreenPoint right) {
     trackedEyes = EyePair{left, right};
 }
 
+void HeadTrackedView::place(const EyePlacement& placement) {
+    switch (placement.kind) {
+        case EyePlacement::Kind::angle:
+            return placeHead(placement.head[0], placement.head[1], placement.head[2]);
+        case EyePlacement::Kind::eye:
+            return placeEye(placement.eye);
+        case EyePlacement::Kind::eyes:
+            return placeEyes(placement.left, placement.right);
+    }
+}
+
 void HeadTrackedView::takeHead() {
     if (!headTracked) clearDirectionFlags();  // keys held from before move nothing now
     headTracked = true;

@@ -6,6 +6,7 @@
 
 #include "view/ModelDrawing.h"
 #include "view/OpGlView.h"
+#include "view/PoseToEye.h"
 #include "view/TrueScale.h"
 
 // The view of the tracked program: the same view, whose head a tracker can take over.
@@ -38,6 +39,8 @@ class HeadTrackedView : public OpGlView {
     // eyes, in screen centimetres, as given; and keeps the keys from moving it.
     void placeEye(ScreenPoint eye);
     void placeEyes(ScreenPoint left, ScreenPoint right);
+    // The head, the eye or the eyes, as a tracker's pose places them.
+    void place(const EyePlacement& placement);
 
     using OpGlView::drawRect;
     void drawRect(Rect dirtyRect) override;

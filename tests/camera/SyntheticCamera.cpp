@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "camera/FollowFrames.h"
 #include "platform/Date.h"
 
 #ifndef FISHTANK_TEST_DATA
@@ -262,14 +263,12 @@ double frameToFrameJitter(const std::vector<double>& values) {
     return deviation(changes) / std::sqrt(2.0);
 }
 
-void followVideo(const std::string& path, double distance, const EachFrame& each) {
+void followVideo(const std::string& path, double distance, const EachFrameMade& each) {
     FaceTracker faces(60.0, distance);
     std::unique_ptr<VideoSource> video = openVideoSource(path, CameraSettings::keep);
     VideoFrame frame;
-    while (video->readNewest(frame) == VideoSource::Read::frame) {
-        FaceTrack track = faces.track(frame);
-        double made = monotonicSeconds();
-        faces.check(frame.picture);
-        each(frame, track, made);
-    }
+    followFrames(*video, faces, frame, [&](const VideoFrame& current, const FaceTrack& track) {
+        each(current, track, monotonicSeconds());
+        return true;
+    });
 }

@@ -89,7 +89,6 @@ double frameToFrameJitter(const std::vector<double>& values);
 
 // Follows the video at `path` through the program's own face pipeline, as its capture
 // thread does, with the neutral distance `distance` (0: measured): `each` has every frame
-// read, what it came to and when (monotonic seconds) its pose was made, once the face has
-// been checked.
-using EachFrame = std::function<void(const VideoFrame&, const FaceTrack&, double made)>;
-void followVideo(const std::string& path, double distance, const EachFrame& each);
+// read, what it came to and when (monotonic seconds) its pose was made.
+using EachFrameMade = std::function<void(const VideoFrame&, const FaceTrack&, double made)>;
+void followVideo(const std::string& path, double distance, const EachFrameMade& each);

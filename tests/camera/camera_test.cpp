@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/HeadTracker.h"
+#include "view/PoseToEye.h"
 #include "camera/FaceTracker.h"
 #include "model/MotionFilter.h"
 #include "tests/camera/SyntheticCamera.h"
