@@ -18,7 +18,6 @@
 #include <string>
 #include <vector>
 
-#include "view/PoseToEye.h"
 #include "camera/FaceTracker.h"
 #include "model/Durations.h"
 #include "platform/Date.h"

@@ -15,7 +15,6 @@
 #include <utility>
 #include <vector>
 
-#include "view/PoseToEye.h"
 #include "camera/FaceTracker.h"
 #include "model/MotionFilter.h"
 #include "tests/camera/SyntheticCamera.h"
