@@ -12,11 +12,14 @@ class ArController : public ObjectController {
     void awakeFromNib() override;
     ~ArController() override;
     void startTracking();
-    void stopTracking();
     void timerFire();
     void track(bool log);
     bool setup();
     [[noreturn]] void quit(const void* sender);
+
+    // Kept as the controller's interface has them: the program never stops the tick timer
+    // nor asks for it, and sets it only through startTracking.
+    void stopTracking();
     Timer* timer() const { return timerProperty; }
     void setTimer(Timer* timer) { timerProperty = timer; }
 

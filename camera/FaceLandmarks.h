@@ -9,7 +9,7 @@
 // The 68 landmarks of a face (numbered as model/FaceGeometry.h names them), placed in a
 // picture by a shape predictor: a cascade of regression trees that moves a mean face shape,
 // laid in the face's box, by differences of pixel pairs sampled around it. Its model is
-// dlib's, from Debian's libdlib-data, read here.
+// dlib's, from Debian's libdlib-data, read by camera/LandmarkModelFile.h.
 //
 // The points are kept in fractions of a pixel: rounding them to whole pixels would throw
 // away what the pose fit averages over many points.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/CameraSettings.h"
 #include "platform/GreyImage.h"
 
 // How the device stamped a frame's time.
@@ -24,12 +25,6 @@ struct DeviceFrame {
     // Since the program's first frame: frames the device dropped for want of a free buffer (gaps in
     // its numbers), frames the program passed over for a newer one, and damaged frames.
     long dropped = 0, passedOver = 0, damaged = 0;
-};
-
-// What the device may change of the camera's own settings while the program runs.
-enum class CameraSettings {
-    adjust,  // auto-exposure may not lower the frame rate in dim light, where offered
-    keep     // nothing is changed
 };
 
 // Why a device cannot be used.
@@ -103,8 +98,3 @@ class CameraDevice {
     struct Stream;
     std::unique_ptr<Stream> stream;
 };
-
-// Puts back the settings that open devices changed also when the program ends by exit()
-// or by SIGINT, SIGTERM or SIGHUP (whose handlers it sets where they are the default): a
-// webcam keeps a setting until it is unplugged. For main to call once, before opening.
-void restoreCameraSettingsAtExit();

@@ -9,7 +9,6 @@ class Timer {
     static Timer* scheduledTimerWithTimeInterval(double interval, std::function<void()> action,
                                                  bool repeats);
     void invalidate() { valid = false; }
-    bool isValid() const { return valid; }
     // Fires the timer `interval` seconds from now, and then that far apart: a running one
     // starts its grid again, an invalidated one runs again.
     void scheduleAgain(double interval);

@@ -82,13 +82,6 @@ TEST(Keyboard, RepeatsPrintEachTimeAndSetTheSameFlags) {
     EXPECT_EQ(flagsOf(view), (Flags{0, 0, 0, 1, 0, 0}));
 }
 
-TEST(Responder, AlwaysAcceptsAndGivesUpFocus) {
-    OpGlView view;
-    EXPECT_TRUE(view.acceptsFirstResponder());
-    EXPECT_TRUE(view.becomeFirstResponder());
-    EXPECT_TRUE(view.resignFirstResponder());
-}
-
 TEST(Responder, AClickPrintsItsLineOnceAndChangesNothing) {
     OpGlView view;
     ::testing::internal::CaptureStdout();

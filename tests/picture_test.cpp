@@ -89,17 +89,6 @@ TEST_F(Picture, FromDistanceTwoOnNothingIsDrawn) {
     EXPECT_FALSE(frameFrom(0, 0, 1.5f).empty());
 }
 
-TEST_F(Picture, TheArgumentOfDrawCubeChangesNothing) {
-    auto draw = [&](float argument) { return feedbackLines([&] { view.drawCube(argument); }); };
-    auto a = draw(0.0f), b = draw(-123.0f), c = draw(NAN);
-    ASSERT_EQ(a.size(), b.size());
-    ASSERT_EQ(a.size(), c.size());
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        EXPECT_EQ(a[i].from.x, b[i].from.x);
-        EXPECT_EQ(a[i].to.y, c[i].to.y);
-    }
-}
-
 class WidePicture : public GlTest {
   protected:
     WidePicture() : GlTest(400, 200) { prepare(); }

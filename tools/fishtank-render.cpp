@@ -24,7 +24,9 @@
 #include "platform/Headless.h"
 #include "platform/OutputFile.h"
 #include "platform/Strings.h"
+#include "tools/GifFile.h"
 #include "tools/ImageFile.h"
+#include "tools/PngFile.h"
 #include "view/HeadTrackedView.h"
 #include "view/ModelDrawing.h"
 
