@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/PoseTrace.h"
+#include "platform/Strings.h"
 
 // Helpers for the tools' command lines. A bad option or value is one line on stderr,
 // "PROGRAM: MESSAGE", and exit status 2.

@@ -165,36 +165,56 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Skips leading white space and a sign; returns whether the number is negative.
-bool skipToDigits(std::string_view& text) {
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    text.remove_prefix(i);
-    return negative;
+void skipBlanks(std::string_view& text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+}
+
+// The length of the decimal number at the start of `text`, by the one rule; 0 when it
+// starts with none. An exponent without digits is not part of the number.
+std::size_t decimalLength(std::string_view text) {
+    auto digitAt = [&](std::size_t k) { return k < text.size() && isDigit(text[k]); };
+    auto signAt = [&](std::size_t k) { return k < text.size() && (text[k] == '+' || text[k] == '-'); };
+    std::size_t i = signAt(0) ? 1 : 0, digits = 0;
+    for (; digitAt(i); ++i) ++digits;
+    if (i < text.size() && text[i] == '.')
+        for (++i; digitAt(i); ++i) ++digits;
+    if (digits == 0) return 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t k = signAt(i + 1) ? i + 2 : i + 1;
+        if (digitAt(k)) {
+            while (digitAt(k)) ++k;
+            i = k;
+        }
+    }
+    return i;
 }
 }  // namespace
 
+bool readDecimal(std::string_view text, double& value, bool huge) {
+    if (text.empty() || decimalLength(text) != text.size()) return false;
+    double read = std::strtod(std::string(text).c_str(), nullptr);
+    if (!std::isfinite(read) && !huge) return false;
+    value = read;
+    return true;
+}
+
 float floatValue(std::string_view text) {
-    bool negative = skipToDigits(text);
-    // Only a decimal number counts: no "inf", "nan", hexadecimal, or a second sign.
-    bool startsNumber = !text.empty() && (isDigit(text[0]) ||
-                                          (text[0] == '.' && text.size() > 1 && isDigit(text[1])));
-    if (!startsNumber) return 0.0f;
+    skipBlanks(text);
+    text = text.substr(0, decimalLength(text));
+    if (text.empty()) return 0.0f;
+    if (text.front() == '+') text.remove_prefix(1);  // from_chars takes a minus sign only
     float value = 0.0f;
-    auto [end, error] =
-        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-    if (error == std::errc::result_out_of_range) {
-        // Let strtof tell overflow (infinity) from underflow (zero or subnormal).
-        std::string number(text.data(), end);
-        value = std::strtof(number.c_str(), nullptr);
-    }
-    return negative ? -value : value;
+    const char* end = text.data() + text.size();
+    if (std::from_chars(text.data(), end, value, std::chars_format::general).ec ==
+        std::errc::result_out_of_range)
+        value = std::strtof(std::string(text).c_str(), nullptr);  // tells overflow from underflow
+    return value;
 }
 
 int intValue(std::string_view text) {
-    bool negative = skipToDigits(text);
+    skipBlanks(text);
+    const bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '+' || negative)) text.remove_prefix(1);
     long long value = 0;
     const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
     for (char c : text) {

@@ -43,9 +43,19 @@ std::vector<std::string_view> componentsSeparatedByString(std::string_view text,
 std::optional<StringArray> componentsSeparatedByString(std::shared_ptr<const std::string> text,
                                                        std::string_view separator);
 
-// The number at the start of a text, after any white space and an optional sign; text after
-// it is ignored and a text without one gives 0. floatValue reads a decimal with optional
-// fraction and exponent to the nearest float (overflow gives infinity); intValue reads
-// decimal digits, saturating at the 32-bit limits.
+// The one rule for numbers, in records, on command lines and in model files: a plain
+// decimal number, [+-]digits[.digits][e[+-]digits], with a digit on either side of the
+// point; no hexadecimal, infinities or NaN, no spaces.
+//
+// readDecimal reads a text that is exactly one such number, finite; false, `value`
+// untouched, on anything else. With `huge`, a number too large for a double reads as the
+// infinity of its sign, for a range check to refuse with the value as typed, rather than
+// as no number at all.
+bool readDecimal(std::string_view text, double& value, bool huge = false);
+
+// The number at the start of a text, after any white space; text after it is ignored and a
+// text without one gives 0. floatValue reads it to the nearest float (overflow gives
+// infinity); intValue reads an optional sign and decimal digits, saturating at the 32-bit
+// limits.
 float floatValue(std::string_view text);
 int intValue(std::string_view text);

@@ -97,6 +97,18 @@ TEST(FileText, AFileLargerThanMemoryAllowsIsNoText) {
 }
 #endif
 
+TEST(Decimal, AWholeTextIsOnePlainDecimalNumber) {
+    double value = -1.0;
+    for (const char* good : {"1.5", "-2", "+.5", "4.", "1e3", "2.5E-2"})
+        EXPECT_TRUE(readDecimal(good, value)) << good;
+    EXPECT_EQ(value, 0.025);
+    for (const char* bad : {"", ".", "1e", "1 ", " 1", "0x10", "inf", "nan", "1,2", "--1", "1e999"})
+        EXPECT_FALSE(readDecimal(bad, value)) << bad;
+    EXPECT_EQ(value, 0.025);  // untouched
+    EXPECT_TRUE(readDecimal("-1e999", value, true));
+    EXPECT_EQ(value, -INFINITY);
+}
+
 TEST(LeadingNumbers, FloatValueReadsTheNumberAtTheStart) {
     EXPECT_EQ(floatValue("1.5"), 1.5f);
     EXPECT_EQ(floatValue("  \t\n-2.25xyz"), -2.25f);
@@ -104,6 +116,8 @@ TEST(LeadingNumbers, FloatValueReadsTheNumberAtTheStart) {
     EXPECT_EQ(floatValue(".5"), 0.5f);
     EXPECT_EQ(floatValue("3."), 3.0f);
     EXPECT_EQ(floatValue("2.5E2"), 250.0f);
+    EXPECT_EQ(floatValue("4e+1x"), 40.0f);
+    EXPECT_EQ(floatValue("4e+"), 4.0f);
     EXPECT_EQ(floatValue("1.100000"), 1.1f);
     EXPECT_EQ(floatValue("0.1000000000000000055511151231257827"), 0.1f);
     EXPECT_EQ(floatValue(""), 0.0f);
