@@ -7,9 +7,11 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "platform/Strings.h"
 
 namespace {
@@ -146,5 +148,50 @@ TEST(LeadingNumbers, IntValueReadsDecimalDigitsAndSaturates) {
     EXPECT_EQ(intValue(""), 0);
     EXPECT_EQ(intValue("x1"), 0);
     EXPECT_EQ(intValue("- 1"), 0);
+}
+// A table of one option of each kind, read from `args`.
+struct Table {
+    double angle = 0;
+    char letter = '?';
+    std::vector<double> place;
+    bool flag = false;
+    CommandLine line{"prog", "usage: prog\n", {
+        {"--angle", "DEG", "an angle", [&](const OptionValue& v) { angle = v.number(1, 10, "degrees"); }},
+        {"--letter", "a|b", "a letter",
+         [&](const OptionValue& v) { letter = v.choice<char>({{"a", 'a'}, {"b", 'b'}}); }},
+        {"--place", "X,Y", "a place", [&](const OptionValue& v) { place = v.numbers(',', 2, "X,Y"); }},
+        {"--secret", nullptr, nullptr, [&](const OptionValue&) { flag = true; }},
+    }};
+    std::set<std::string_view> read(std::vector<std::string> args) {
+        std::vector<char*> argv{const_cast<char*>("prog")};
+        for (std::string& arg : args) argv.push_back(arg.data());
+        return readCommandLine(line, static_cast<int>(argv.size()), argv.data());
+    }
+};
+
+TEST(CommandLine, EachOptionIsReadByItsDeclarationAndTheGivenAreNamed) {
+    Table table;
+    auto given = table.read({"--place", "-1.5,2e1", "--angle", "10", "--letter", "b", "--secret"});
+    EXPECT_EQ(table.angle, 10.0);
+    EXPECT_EQ(table.letter, 'b');
+    EXPECT_EQ(table.place, (std::vector<double>{-1.5, 20.0}));
+    EXPECT_TRUE(table.flag);
+    EXPECT_EQ(given, (std::set<std::string_view>{"--angle", "--letter", "--place", "--secret"}));
+    const std::string help = helpText(table.line);
+    EXPECT_EQ(help.find("usage: prog\n  --angle DEG     an angle\n"), 0u) << help;
+    EXPECT_EQ(help.find("--secret"), std::string::npos) << help;
+}
+
+TEST(CommandLine, AValueThatDoesNotFitIsOneLineAndStatusTwo) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"--angle", "0x5"}, "^prog: --angle wants degrees, 1 to 10, not '0x5'\n$"},
+        {{"--angle", "10.5"}, "wants degrees, 1 to 10, not '10.5'"},
+        {{"--letter", "c"}, "^prog: --letter wants a or b, not 'c'\n$"},
+        {{"--place", "1,2,3"}, "--place wants X,Y, not '1,2,3'"},
+        {{"--angle"}, "^prog: option --angle needs a value\n$"},
+        {{"--angle", "5", "--bogus"}, "unknown option '--bogus'"},
+    };
+    for (const auto& [args, message] : cases)
+        EXPECT_EXIT(Table().read(args), testing::ExitedWithCode(2), message) << args[0];
 }
 }  // namespace
