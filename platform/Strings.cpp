@@ -13,38 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <limits>
 
-std::shared_ptr<const std::string> stringWithContentsOfFile(
-    const std::optional<std::string>& path) {
-    if (!path) return nullptr;
-    int fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat info {};
-    auto text = std::make_shared<std::string>();
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (ok) {
-        try {
-            text->resize(static_cast<std::size_t>(info.st_size));
-        } catch (const std::exception&) {  // larger than memory allows: cannot be read
-            ::close(fd);
-            return nullptr;
-        }
-        std::size_t done = 0;
-        while (done < text->size()) {
-            ssize_t n = ::read(fd, text->data() + done, text->size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        ok = done == text->size();  // a file that shrank while read is not trusted
-    }
-    ::close(fd);
-    if (!ok || !isValidUTF8(*text)) return nullptr;
-    return text;
-}
-
-bool readTextFile(const std::string& path, std::size_t longestLine, std::size_t mostBytes,
-                  std::string& text, std::string& error) {
+bool readWholeFile(const std::string& path, std::size_t mostBytes, bool fifoToo,
+                   std::string& bytes, std::string& error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0) {
@@ -57,37 +29,72 @@ bool readTextFile(const std::string& path, std::size_t longestLine, std::size_t 
         ::close(fd);
         return false;
     };
+    const std::string larger = "larger than " + std::to_string(mostBytes >> 20) + " MiB";
+    const bool fifo = fifoToo && S_ISFIFO(info.st_mode);
     if (S_ISDIR(info.st_mode)) return fail("it is a folder");
-    if (!S_ISREG(info.st_mode) && !S_ISFIFO(info.st_mode))
-        return fail("not a regular file or a FIFO");
+    if (!S_ISREG(info.st_mode) && !fifo)
+        return fail(fifoToo ? "not a regular file or a FIFO" : "not a regular file");
     pollfd waiting{fd, POLLIN, 0};
-    if (S_ISFIFO(info.st_mode) && ::poll(&waiting, 1, 1000) == 0)
+    if (fifo && ::poll(&waiting, 1, 1000) == 0)
         return fail("no program writes into this FIFO; start its writer first");
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
-    text.clear();
-    std::size_t lineStart = 0;  // where the line being read starts in `text`
-    long lines = 1;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+    // A regular file's size is taken at once, so that one larger than memory allows is
+    // refused before any of it is read.
+    const auto size = static_cast<std::size_t>(info.st_size);
+    if (size > mostBytes) return fail(larger);
+    try {
+        bytes.assign(size, '\0');
+    } catch (const std::exception&) {
+        return fail("larger than memory allows");
+    }
+    char chunk[65536];
+    for (std::size_t done = 0;;) {
+        // Into the file's size first, then whatever a FIFO or a growing file adds.
+        const bool within = done < bytes.size();
+        ssize_t n = within ? ::read(fd, bytes.data() + done, bytes.size() - done)
+                           : ::read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return fail(std::strerror(errno));
-        if (n == 0) break;
-        if (text.size() + static_cast<std::size_t>(n) > mostBytes)
-            return fail("larger than " + std::to_string(mostBytes >> 20) + " MiB");
-        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-            text.push_back(buffer[i]);
-            if (buffer[i] == '\n') {
-                lineStart = text.size();
-                ++lines;
-            } else if (text.size() - lineStart > longestLine) {
-                return fail(std::to_string(lines) + ": a line longer than " +
-                            std::to_string(longestLine) + " bytes");
-            }
+        if (n == 0) {
+            if (within) return fail("it shrank while it was read");
+            break;
         }
+        if (!within) {
+            if (bytes.size() + static_cast<std::size_t>(n) > mostBytes) return fail(larger);
+            bytes.append(chunk, static_cast<std::size_t>(n));
+        }
+        done += static_cast<std::size_t>(n);
     }
     ::close(fd);
+    return true;
+}
+
+std::shared_ptr<const std::string> stringWithContentsOfFile(
+    const std::optional<std::string>& path) {
+    auto text = std::make_shared<std::string>();
+    std::string error;
+    if (!path || !readWholeFile(*path, std::numeric_limits<std::size_t>::max(), false, *text,
+                                error) ||
+        !isValidUTF8(*text))
+        return nullptr;
+    return text;
+}
+
+bool readTextFile(const std::string& path, std::size_t longestLine, std::size_t mostBytes,
+                  std::string& text, std::string& error) {
+    if (!readWholeFile(path, mostBytes, true, text, error)) return false;
+    long lines = 1;
+    for (std::size_t i = 0, lineStart = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            lineStart = i + 1;
+            ++lines;
+        } else if (i + 1 - lineStart > longestLine) {
+            error = std::to_string(lines) + ": a line longer than " + std::to_string(longestLine) +
+                    " bytes";
+            return false;
+        }
+    }
     return true;
 }
 

@@ -19,15 +19,21 @@ class StringArray {
     std::vector<std::string_view> pieces;
 };
 
-// The whole file as one text, or null when there is no path, the file cannot be read (a
-// file larger than memory allows included), or its bytes are not valid UTF-8.
+// The one reader of whole files: the bytes of a regular file, or where `fifoToo` allows it
+// a FIFO (one whose writer has not started within a second is refused rather than waited
+// for), at most `mostBytes`. False, with `error` one line when the file was at fault
+// (without its name), for anything else: a folder, a device, a file larger than memory
+// allows or one that shrank while it was read.
+bool readWholeFile(const std::string& path, std::size_t mostBytes, bool fifoToo,
+                   std::string& bytes, std::string& error);
+
+// The whole regular file as one text, or null when there is no path, the file cannot be
+// read, or its bytes are not valid UTF-8.
 std::shared_ptr<const std::string> stringWithContentsOfFile(const std::optional<std::string>& path);
 
-// Reads a text file for a reader that may be handed anything: a regular file or a FIFO
-// only (one whose writer has not started within a second is refused rather than waited
-// for), lines of at most `longestLine` bytes and `mostBytes` in all. False, with `error`
-// one line when the file was at fault (without its name; a line's number first where it is
-// about one).
+// A text file for a reader that may be handed anything: a regular file or a FIFO, lines of
+// at most `longestLine` bytes and `mostBytes` in all. False, with `error` one line (a
+// line's number first where it is about one), as readWholeFile.
 bool readTextFile(const std::string& path, std::size_t longestLine, std::size_t mostBytes,
                   std::string& text, std::string& error);
 

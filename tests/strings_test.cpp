@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <climits>
@@ -67,6 +68,15 @@ TEST(FileText, ReadsTheWholeFileOrNothing) {
     EXPECT_FALSE(stringWithContentsOfFile((dir / "missing.txt").string()));
     EXPECT_FALSE(stringWithContentsOfFile(dir.string()));  // a folder is no text
     EXPECT_FALSE(stringWithContentsOfFile(std::nullopt));
+    // A FIFO is refused at once by a reader of regular files, and waited for a second by
+    // one that takes FIFOs: neither hangs without a writer.
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(stringWithContentsOfFile((dir / "fifo").string()));
+    std::string bytes, error;
+    EXPECT_FALSE(readWholeFile((dir / "fifo").string(), 1 << 20, true, bytes, error));
+    EXPECT_NE(error.find("no program writes into this FIFO"), std::string::npos) << error;
+    EXPECT_FALSE(readWholeFile((dir / "big.txt").string(), 1 << 20, false, bytes, error));
+    EXPECT_EQ(error, "larger than 1 MiB");
     fs::remove_all(dir);
 }
 
