@@ -22,8 +22,7 @@ void exitWritten(const char* program) {
     std::exit(0);
 }
 
-bool readList(std::string_view text, char separator, double* out, std::size_t count,
-              bool huge) {
+bool readList(std::string_view text, char separator, double* out, std::size_t count, bool huge) {
     std::vector<std::string_view> pieces =
         componentsSeparatedByString(text, std::string_view(&separator, 1));
     if (pieces.size() != count) return false;
@@ -140,7 +139,8 @@ std::set<std::string_view> readCommandLine(const CommandLine& line, int argc, ch
         if (valueOptional(*option)) {
             if (i + 1 < argc && argv[i + 1][0] != '-') value = argv[++i];
         } else if (option->placeholder) {
-            if (i + 1 >= argc) failUsage(line.program, "option " + std::string(name) + " needs a value");
+            if (i + 1 >= argc)
+                failUsage(line.program, "option " + std::string(name) + " needs a value");
             value = argv[++i];
         }
         option->take(OptionValue(line.program, name, value));

@@ -98,7 +98,7 @@ std::unique_ptr<ModelDrawing> loadModel(const char* program, const ModelChoice& 
     }
     // A format with units of its own is drawn at its real size in them.
     std::optional<double> centimetresPerUnit = choice.centimetresPerUnit;
-    const std::string unit = file.centimetresPerUnit ? "m"
+    const std::string unit = file.centimetresPerUnit     ? "m"
                              : choice.centimetresPerUnit ? choice.unitName
                                                          : "units";
     if (file.centimetresPerUnit) {

@@ -85,8 +85,8 @@ SendTarget sendTarget(const std::string& value) {
          !(port >= 1 && port <= 65535 && port == std::floor(port))))
         fail("--send wants HOST:PORT with a port from 1 to 65535, not '" + value + "'");
     if (target.host.empty() || target.host.find(':') != std::string::npos)
-        fail("--send wants a host name or an IPv4 address, then :PORT if not 4242, not '" +
-             value + "'");
+        fail("--send wants a host name or an IPv4 address, then :PORT if not 4242, not '" + value +
+             "'");
     target.port = static_cast<int>(port);
     return target;
 }
@@ -117,142 +117,155 @@ Options parse(int argc, char** argv) {
     Options o;
     TrackingSettings& settings = o.settings;
     HeadMapping& mapping = settings.mapping;
-    CommandLine line{"fishtank-track", synopsis, {
-        {"--port", "N", "UDP port to listen on (default 4242; 0 picks a free one)",
-         [&](const OptionValue& v) { o.port = static_cast<int>(v.wholeNumber(0, 65535, "a port")); }},
-        {"--listen", "ADDR",
-         "IPv4 address to listen on (default 127.0.0.1, this machine only; 0.0.0.0 accepts "
-         "poses from any machine that can reach this one)",
-         [&](const OptionValue& v) {
-             if (!isIpv4Address(v.text())) v.wrong("an IPv4 address such as 127.0.0.1");
-             o.listen = v.text();
-         }},
-        {"--camera", "[SOURCE]",
-         "follows your face in a camera's pictures instead: a V4L2 device (by default the "
-         "first that gives colour pictures), or a video file or image sequence played at its "
-         "own rate; no UDP port is opened",
-         [&](const OptionValue& v) {
-             if (v.hasValue() && v.text().empty()) v.fail("--camera needs a device or a file");
-             o.useCamera = true;
-             o.camera = v.text();
-         }},
-        {"--camera-settings", "keep|adjust",
-         "keep leaves the camera's settings alone (default adjust: its auto-exposure may not "
-         "lower the frame rate in dim light while the program runs)",
-         [&](const OptionValue& v) {
-             o.cameraSettings = v.choice<CameraSettings>(
-                 {{"keep", CameraSettings::keep}, {"adjust", CameraSettings::adjust}});
-         }},
-        {"--list-cameras", nullptr,
-         "lists the video devices: what each delivers, its mode near 640x480, metadata nodes "
-         "and infrared cameras",
-         [&](const OptionValue&) { o.listCameras = true; }},
-        {"--camera-fov", "DEG", "the camera's horizontal field of view, 20 to 170 (default 60)",
-         [&](const OptionValue& v) { o.fieldOfView = v.number(20, 170, "degrees"); }},
-        {"--camera-check", "PICTURE.png",
-         "checks the set-up without a window: two seconds of pictures, their rate and cost, "
-         "the face, the screen and the eye, and the last picture with the face marked; status "
-         "0 with a face and its pose, 1 without, 3 if its report or picture could not be "
-         "written",
-         [&](const OptionValue& v) { o.checkPicture = fileName(v, "the check's report"); }},
-        {"--distance", "CM",
-         "viewing distance at the neutral pose, 1 to 10000 (default 60; the camera measures it)",
-         [&](const OptionValue& v) {
-             mapping.distance = v.number(1, 10000, "centimetres");
-             o.distanceGiven = true;
-         }},
-        {"--gain", "G", "scales sideways and vertical motion, above 0 to 100 (default 1)",
-         [&](const OptionValue& v) { mapping.gain = v.numberAbove(0, 100, "a number"); }},
-        {"--invert", "AXES",
-         "flips any of x, y, z, comma-separated (+x right, +y up, +z away from the screen)",
-         [&](const OptionValue& v) {
-             mapping.invertX = mapping.invertY = mapping.invertZ = false;
-             for (std::string_view axis : componentsSeparatedByString(v.text(), ",")) {
-                 bool* flip = axis == "x"   ? &mapping.invertX
-                              : axis == "y" ? &mapping.invertY
-                              : axis == "z" ? &mapping.invertZ
-                                            : nullptr;
-                 if (!flip) v.wrong("axes x, y, z, comma-separated");
-                 *flip = true;
-             }
-         }},
-        {"--smooth", "MIN_CUTOFF,BETA|off",
-         "the One Euro filter: cutoff in Hz when still, and its rise per cm/s of motion "
-         "(default for a tracker 1,0.05); off draws poses as they come. The camera's default "
-         "is a filter of place and velocity that predicts the head to when it is seen",
-         [&](const OptionValue& v) {
-             if (v.is("off")) {
-                 settings.filtering = Filtering::none;
-                 return;
-             }
-             // Four values set z apart (x,y then z): the form the prediction benchmark
-             // compares, left out of --help.
-             const bool apart = std::count(v.text().begin(), v.text().end(), ',') == 3;
-             std::vector<Smoothing> read = smoothings(v, apart ? 2 : 1);
-             settings.filtering = Filtering::oneEuro;
-             settings.sideways = read.front();
-             settings.distance = read.back();
-         }},
-        {"--predict", "on|off", "off: the camera's filter without its prediction (default on)",
-         [&](const OptionValue& v) { settings.predict = v.choice<bool>({{"on", true}, {"off", false}}); }},
-        {"--send", "HOST[:PORT]",
-         "also sends the camera's poses to another program as a head tracker does (default "
-         "port 4242), predicted to when each is sent",
-         [&](const OptionValue& v) { o.send = sendTarget(v.text()); }},
-        {"--smooth-rotation", "MIN_CUTOFF,BETA|off",
-         "the One Euro filter of the sent angles: cutoff in Hz when still, its rise per "
-         "degree/s (default 0.4,0.02)",
-         [&](const OptionValue& v) {
-             o.rotation.reset();
-             if (!v.is("off")) o.rotation = smoothings(v, 1).front();
-         }},
-        {"--no-window", nullptr,
-         "only sends: no window, no display needed; SIGUSR1 takes the neutral place, SIGINT "
-         "or SIGTERM ends it",
-         [&](const OptionValue&) { o.noWindow = true; }},
-        {"--mapping", "angle|true-scale",
-         "true-scale: the screen as a real window onto the tunnel, from the eye's real place "
-         "(the camera's default, and with --screen); angle: head offsets by the viewing angle "
-         "(a tracker's default)",
-         [&](const OptionValue& v) {
-             o.mapping = v.choice<Options::Mapping>(
-                 {{"angle", Options::Mapping::angle}, {"true-scale", Options::Mapping::trueScale}});
-         }},
-        {"--screen", "WxH|Nin",
-         "the screen's size: width x height in centimetres, or its diagonal in inches "
-         "(default: as the monitor reports it)",
-         [&](const OptionValue& v) {
-             if (v.text().empty()) v.fail("--screen wants WxH in centimetres or Nin");
-             o.screen = v.text();
-         }},
-        {"--camera-place", "X,Y",
-         "the camera's place in cm from the screen's centre (default: centred 1 cm above the "
-         "screen's top edge)",
-         [&](const OptionValue& v) {
-             const char wanted[] = "X,Y in cm from the screen's centre, each within 1000";
-             std::vector<double> place = v.numbers(',', 2, wanted);
-             if (std::fabs(place[0]) > 1000 || std::fabs(place[1]) > 1000) v.wrong(wanted);
-             o.cameraPlace = ScreenPoint{place[0], place[1], 0.0};
-         }},
-        {"--stereo", "anaglyph|off",
-         "each eye's own picture, red for the left, cyan for the right, for red/cyan glasses "
-         "(true scale)",
-         [&](const OptionValue& v) {
-             o.stereo = v.choice<Stereo>({{"anaglyph", Stereo::anaglyph}, {"off", Stereo::off}});
-         }},
-        {"--ipd", "CM", "the eyes' distance apart without a face, 3 to 10 (default 6.3)",
-         [&](const OptionValue& v) { o.ipd = v.number(3, 10, "centimetres"); }},
-        {"--fullscreen", nullptr, "starts full screen (the f key toggles it)",
-         [&](const OptionValue&) { o.fullScreen = true; }},
-        {"--record", "FILE",
-         "appends every accepted pose as a CSV line t,x,y,z,yaw,pitch,roll (t: arrival, "
-         "monotonic seconds); a camera's lines end with the picture's exposure start",
-         [&](const OptionValue& v) { o.record = fileName(v, "the program's own lines"); }},
-        {"--record-frames", "FILE",
-         "appends a CSV line t,x,y,z,horizon_ms for every picture drawn from a tracked head: "
-         "its swap's end, the head drawn, the prediction's horizon",
-         [&](const OptionValue& v) { o.recordFrames = fileName(v, "the program's own lines"); }},
-    }, keys};
+    CommandLine line{
+        "fishtank-track",
+        synopsis,
+        {
+            {"--port", "N", "UDP port to listen on (default 4242; 0 picks a free one)",
+             [&](const OptionValue& v) {
+                 o.port = static_cast<int>(v.wholeNumber(0, 65535, "a port"));
+             }},
+            {"--listen", "ADDR",
+             "IPv4 address to listen on (default 127.0.0.1, this machine only; 0.0.0.0 accepts "
+             "poses from any machine that can reach this one)",
+             [&](const OptionValue& v) {
+                 if (!isIpv4Address(v.text())) v.wrong("an IPv4 address such as 127.0.0.1");
+                 o.listen = v.text();
+             }},
+            {"--camera", "[SOURCE]",
+             "follows your face in a camera's pictures instead: a V4L2 device (by default the "
+             "first that gives colour pictures), or a video file or image sequence played at its "
+             "own rate; no UDP port is opened",
+             [&](const OptionValue& v) {
+                 if (v.hasValue() && v.text().empty()) v.fail("--camera needs a device or a file");
+                 o.useCamera = true;
+                 o.camera = v.text();
+             }},
+            {"--camera-settings", "keep|adjust",
+             "keep leaves the camera's settings alone (default adjust: its auto-exposure may not "
+             "lower the frame rate in dim light while the program runs)",
+             [&](const OptionValue& v) {
+                 o.cameraSettings = v.choice<CameraSettings>(
+                     {{"keep", CameraSettings::keep}, {"adjust", CameraSettings::adjust}});
+             }},
+            {"--list-cameras", nullptr,
+             "lists the video devices: what each delivers, its mode near 640x480, metadata nodes "
+             "and infrared cameras",
+             [&](const OptionValue&) { o.listCameras = true; }},
+            {"--camera-fov", "DEG", "the camera's horizontal field of view, 20 to 170 (default 60)",
+             [&](const OptionValue& v) { o.fieldOfView = v.number(20, 170, "degrees"); }},
+            {"--camera-check", "PICTURE.png",
+             "checks the set-up without a window: two seconds of pictures, their rate and cost, "
+             "the face, the screen and the eye, and the last picture with the face marked; status "
+             "0 with a face and its pose, 1 without, 3 if its report or picture could not be "
+             "written",
+             [&](const OptionValue& v) { o.checkPicture = fileName(v, "the check's report"); }},
+            {"--distance", "CM",
+             "viewing distance at the neutral pose, 1 to 10000 (default 60; the camera measures "
+             "it)",
+             [&](const OptionValue& v) {
+                 mapping.distance = v.number(1, 10000, "centimetres");
+                 o.distanceGiven = true;
+             }},
+            {"--gain", "G", "scales sideways and vertical motion, above 0 to 100 (default 1)",
+             [&](const OptionValue& v) { mapping.gain = v.numberAbove(0, 100, "a number"); }},
+            {"--invert", "AXES",
+             "flips any of x, y, z, comma-separated (+x right, +y up, +z away from the screen)",
+             [&](const OptionValue& v) {
+                 mapping.invertX = mapping.invertY = mapping.invertZ = false;
+                 for (std::string_view axis : componentsSeparatedByString(v.text(), ",")) {
+                     bool* flip = axis == "x"   ? &mapping.invertX
+                                  : axis == "y" ? &mapping.invertY
+                                  : axis == "z" ? &mapping.invertZ
+                                                : nullptr;
+                     if (!flip) v.wrong("axes x, y, z, comma-separated");
+                     *flip = true;
+                 }
+             }},
+            {"--smooth", "MIN_CUTOFF,BETA|off",
+             "the One Euro filter: cutoff in Hz when still, and its rise per cm/s of motion "
+             "(default for a tracker 1,0.05); off draws poses as they come. The camera's default "
+             "is a filter of place and velocity that predicts the head to when it is seen",
+             [&](const OptionValue& v) {
+                 if (v.is("off")) {
+                     settings.filtering = Filtering::none;
+                     return;
+                 }
+                 // Four values set z apart (x,y then z): the form the prediction benchmark
+                 // compares, left out of --help.
+                 const bool apart = std::count(v.text().begin(), v.text().end(), ',') == 3;
+                 std::vector<Smoothing> read = smoothings(v, apart ? 2 : 1);
+                 settings.filtering = Filtering::oneEuro;
+                 settings.sideways = read.front();
+                 settings.distance = read.back();
+             }},
+            {"--predict", "on|off", "off: the camera's filter without its prediction (default on)",
+             [&](const OptionValue& v) {
+                 settings.predict = v.choice<bool>({{"on", true}, {"off", false}});
+             }},
+            {"--send", "HOST[:PORT]",
+             "also sends the camera's poses to another program as a head tracker does (default "
+             "port 4242), predicted to when each is sent",
+             [&](const OptionValue& v) { o.send = sendTarget(v.text()); }},
+            {"--smooth-rotation", "MIN_CUTOFF,BETA|off",
+             "the One Euro filter of the sent angles: cutoff in Hz when still, its rise per "
+             "degree/s (default 0.4,0.02)",
+             [&](const OptionValue& v) {
+                 o.rotation.reset();
+                 if (!v.is("off")) o.rotation = smoothings(v, 1).front();
+             }},
+            {"--no-window", nullptr,
+             "only sends: no window, no display needed; SIGUSR1 takes the neutral place, SIGINT "
+             "or SIGTERM ends it",
+             [&](const OptionValue&) { o.noWindow = true; }},
+            {"--mapping", "angle|true-scale",
+             "true-scale: the screen as a real window onto the tunnel, from the eye's real place "
+             "(the camera's default, and with --screen); angle: head offsets by the viewing angle "
+             "(a tracker's default)",
+             [&](const OptionValue& v) {
+                 o.mapping =
+                     v.choice<Options::Mapping>({{"angle", Options::Mapping::angle},
+                                                 {"true-scale", Options::Mapping::trueScale}});
+             }},
+            {"--screen", "WxH|Nin",
+             "the screen's size: width x height in centimetres, or its diagonal in inches "
+             "(default: as the monitor reports it)",
+             [&](const OptionValue& v) {
+                 if (v.text().empty()) v.fail("--screen wants WxH in centimetres or Nin");
+                 o.screen = v.text();
+             }},
+            {"--camera-place", "X,Y",
+             "the camera's place in cm from the screen's centre (default: centred 1 cm above the "
+             "screen's top edge)",
+             [&](const OptionValue& v) {
+                 const char wanted[] = "X,Y in cm from the screen's centre, each within 1000";
+                 std::vector<double> place = v.numbers(',', 2, wanted);
+                 if (std::fabs(place[0]) > 1000 || std::fabs(place[1]) > 1000) v.wrong(wanted);
+                 o.cameraPlace = ScreenPoint{place[0], place[1], 0.0};
+             }},
+            {"--stereo", "anaglyph|off",
+             "each eye's own picture, red for the left, cyan for the right, for red/cyan glasses "
+             "(true scale)",
+             [&](const OptionValue& v) {
+                 o.stereo =
+                     v.choice<Stereo>({{"anaglyph", Stereo::anaglyph}, {"off", Stereo::off}});
+             }},
+            {"--ipd", "CM", "the eyes' distance apart without a face, 3 to 10 (default 6.3)",
+             [&](const OptionValue& v) { o.ipd = v.number(3, 10, "centimetres"); }},
+            {"--fullscreen", nullptr, "starts full screen (the f key toggles it)",
+             [&](const OptionValue&) { o.fullScreen = true; }},
+            {"--record", "FILE",
+             "appends every accepted pose as a CSV line t,x,y,z,yaw,pitch,roll (t: arrival, "
+             "monotonic seconds); a camera's lines end with the picture's exposure start",
+             [&](const OptionValue& v) { o.record = fileName(v, "the program's own lines"); }},
+            {"--record-frames", "FILE",
+             "appends a CSV line t,x,y,z,horizon_ms for every picture drawn from a tracked head: "
+             "its swap's end, the head drawn, the prediction's horizon",
+             [&](const OptionValue& v) {
+                 o.recordFrames = fileName(v, "the program's own lines");
+             }},
+        },
+        keys};
     std::vector<Option> model = modelOptions(o.model);
     line.options.insert(line.options.end(), model.begin(), model.end());
     const std::set<std::string_view> given = readCommandLine(line, argc, argv);
@@ -294,7 +307,8 @@ Options parse(int argc, char** argv) {
     if (o.useCamera && (given.contains("--port") || given.contains("--listen")))
         fail(std::string("--port and --listen are for a tracker's datagrams; ") +
              (check ? "--camera-check" : "--camera") + " opens no port");
-    const bool smoothingGiven = given.contains("--smooth"), predictGiven = given.contains("--predict");
+    const bool smoothingGiven = given.contains("--smooth"),
+               predictGiven = given.contains("--predict");
     if (o.useCamera && !smoothingGiven) settings.filtering = Filtering::motion;
     if (predictGiven && !o.useCamera)
         fail("--predict is for the camera's poses: a tracker's datagrams carry no time");

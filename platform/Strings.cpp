@@ -15,8 +15,8 @@
 #include <exception>
 #include <limits>
 
-bool readWholeFile(const std::string& path, std::size_t mostBytes, bool fifoToo,
-                   std::string& bytes, std::string& error) {
+bool readWholeFile(const std::string& path, std::size_t mostBytes, bool fifoToo, std::string& bytes,
+                   std::string& error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0) {
@@ -74,8 +74,8 @@ std::shared_ptr<const std::string> stringWithContentsOfFile(
     const std::optional<std::string>& path) {
     auto text = std::make_shared<std::string>();
     std::string error;
-    if (!path || !readWholeFile(*path, std::numeric_limits<std::size_t>::max(), false, *text,
-                                error) ||
+    if (!path ||
+        !readWholeFile(*path, std::numeric_limits<std::size_t>::max(), false, *text, error) ||
         !isValidUTF8(*text))
         return nullptr;
     return text;
@@ -180,7 +180,9 @@ void skipBlanks(std::string_view& text) {
 // starts with none. An exponent without digits is not part of the number.
 std::size_t decimalLength(std::string_view text) {
     auto digitAt = [&](std::size_t k) { return k < text.size() && isDigit(text[k]); };
-    auto signAt = [&](std::size_t k) { return k < text.size() && (text[k] == '+' || text[k] == '-'); };
+    auto signAt = [&](std::size_t k) {
+        return k < text.size() && (text[k] == '+' || text[k] == '-');
+    };
     std::size_t i = signAt(0) ? 1 : 0, digits = 0;
     for (; digitAt(i); ++i) ++digits;
     if (i < text.size() && text[i] == '.')

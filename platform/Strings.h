@@ -24,8 +24,8 @@ class StringArray {
 // for), at most `mostBytes`. False, with `error` one line when the file was at fault
 // (without its name), for anything else: a folder, a device, a file larger than memory
 // allows or one that shrank while it was read.
-bool readWholeFile(const std::string& path, std::size_t mostBytes, bool fifoToo,
-                   std::string& bytes, std::string& error);
+bool readWholeFile(const std::string& path, std::size_t mostBytes, bool fifoToo, std::string& bytes,
+                   std::string& error);
 
 // The whole regular file as one text, or null when there is no path, the file cannot be
 // read, or its bytes are not valid UTF-8.

@@ -165,13 +165,19 @@ struct Table {
     char letter = '?';
     std::vector<double> place;
     bool flag = false;
-    CommandLine line{"prog", "usage: prog\n", {
-        {"--angle", "DEG", "an angle", [&](const OptionValue& v) { angle = v.number(1, 10, "degrees"); }},
-        {"--letter", "a|b", "a letter",
-         [&](const OptionValue& v) { letter = v.choice<char>({{"a", 'a'}, {"b", 'b'}}); }},
-        {"--place", "X,Y", "a place", [&](const OptionValue& v) { place = v.numbers(',', 2, "X,Y"); }},
-        {"--secret", nullptr, nullptr, [&](const OptionValue&) { flag = true; }},
-    }};
+    CommandLine line{"prog",
+                     "usage: prog\n",
+                     {
+                         {"--angle", "DEG", "an angle",
+                          [&](const OptionValue& v) { angle = v.number(1, 10, "degrees"); }},
+                         {"--letter", "a|b", "a letter",
+                          [&](const OptionValue& v) {
+                              letter = v.choice<char>({{"a", 'a'}, {"b", 'b'}});
+                          }},
+                         {"--place", "X,Y", "a place",
+                          [&](const OptionValue& v) { place = v.numbers(',', 2, "X,Y"); }},
+                         {"--secret", nullptr, nullptr, [&](const OptionValue&) { flag = true; }},
+                     }};
     std::set<std::string_view> read(std::vector<std::string> args) {
         std::vector<char*> argv{const_cast<char*>("prog")};
         for (std::string& arg : args) argv.push_back(arg.data());

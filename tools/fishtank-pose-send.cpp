@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <set>
 #include <numbers>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -48,40 +48,51 @@ struct Options {
 
 Options parse(int argc, char** argv) {
     Options o;
-    const CommandLine line{"fishtank-pose-send", synopsis, {
-        {"--port", "N", "the port poses go to",
-         [&](const OptionValue& v) { o.port = static_cast<int>(v.wholeNumber(1, 65535, "a port")); }},
-        {"--host", "HOST", "a name or an IPv4 address (default 127.0.0.1)",
-         [&](const OptionValue& v) { o.host = v.text(); }},
-        {"--pose", "X,Y,Z", "a still head, offsets in centimetres (default 0,0,0)",
-         [&](const OptionValue& v) {
-             std::vector<double> xyz = v.numbers(',', 3, "X,Y,Z");
-             o.still.x = xyz[0], o.still.y = xyz[1], o.still.z = xyz[2];
-         }},
-        {"--path", "sine|step",
-         "sine: x swings 20 cm either way, once every 4 s; step: x 0, then 10 cm from half "
-         "the time on",
-         [&](const OptionValue& v) { o.path = v.choice<std::string>({{"sine", "sine"}, {"step", "step"}}); }},
-        {"--trace", "FILE",
-         "replays a fishtank-track --record trace at its own pace (pauses longer than 5 s "
-         "are played as 5 s)",
-         [&](const OptionValue& v) {
-             if (v.text().empty()) v.fail("--trace needs a file name");
-             o.trace = v.text();
-         }},
-        {"--rate", "HZ", "poses a second (default 250; 0: as fast as it can)",
-         [&](const OptionValue& v) { o.rate = v.number(0, 1e6, "poses a second"); }},
-        {"--seconds", "S", "how long (default 5; a trace lasts as long as it does unless given)",
-         [&](const OptionValue& v) {
-             o.seconds = v.number(0, 1e6, "seconds");
-             o.secondsGiven = true;
-         }},
-        // For the tests and benchmarks: each pose's send time (monotonic seconds) in its roll
-        // angle, and after each pose N datagrams a receiver must drop.
-        {"--stamp", nullptr, nullptr, [&](const OptionValue&) { o.stamp = true; }},
-        {"--garbage", "N", nullptr,
-         [&](const OptionValue& v) { o.garbage = static_cast<long>(v.wholeNumber(0, 1e6, "a whole number")); }},
-    }, closing};
+    const CommandLine line{
+        "fishtank-pose-send",
+        synopsis,
+        {
+            {"--port", "N", "the port poses go to",
+             [&](const OptionValue& v) {
+                 o.port = static_cast<int>(v.wholeNumber(1, 65535, "a port"));
+             }},
+            {"--host", "HOST", "a name or an IPv4 address (default 127.0.0.1)",
+             [&](const OptionValue& v) { o.host = v.text(); }},
+            {"--pose", "X,Y,Z", "a still head, offsets in centimetres (default 0,0,0)",
+             [&](const OptionValue& v) {
+                 std::vector<double> xyz = v.numbers(',', 3, "X,Y,Z");
+                 o.still.x = xyz[0], o.still.y = xyz[1], o.still.z = xyz[2];
+             }},
+            {"--path", "sine|step",
+             "sine: x swings 20 cm either way, once every 4 s; step: x 0, then 10 cm from half "
+             "the time on",
+             [&](const OptionValue& v) {
+                 o.path = v.choice<std::string>({{"sine", "sine"}, {"step", "step"}});
+             }},
+            {"--trace", "FILE",
+             "replays a fishtank-track --record trace at its own pace (pauses longer than 5 s "
+             "are played as 5 s)",
+             [&](const OptionValue& v) {
+                 if (v.text().empty()) v.fail("--trace needs a file name");
+                 o.trace = v.text();
+             }},
+            {"--rate", "HZ", "poses a second (default 250; 0: as fast as it can)",
+             [&](const OptionValue& v) { o.rate = v.number(0, 1e6, "poses a second"); }},
+            {"--seconds", "S",
+             "how long (default 5; a trace lasts as long as it does unless given)",
+             [&](const OptionValue& v) {
+                 o.seconds = v.number(0, 1e6, "seconds");
+                 o.secondsGiven = true;
+             }},
+            // For the tests and benchmarks: each pose's send time (monotonic seconds) in its roll
+            // angle, and after each pose N datagrams a receiver must drop.
+            {"--stamp", nullptr, nullptr, [&](const OptionValue&) { o.stamp = true; }},
+            {"--garbage", "N", nullptr,
+             [&](const OptionValue& v) {
+                 o.garbage = static_cast<long>(v.wholeNumber(0, 1e6, "a whole number"));
+             }},
+        },
+        closing};
     const std::set<std::string_view> given = readCommandLine(line, argc, argv);
     if (o.port < 0) fail("--port is needed (see --help)");
     if (given.contains("--pose") + given.contains("--path") + given.contains("--trace") > 1)
