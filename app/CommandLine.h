@@ -1,76 +1,91 @@
 #pragma once
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <functional>
 #include <initializer_list>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
-#include "model/PoseTrace.h"
+#include "platform/Strings.h"
 
-// Helpers for the tools' command lines. A bad option or value is one line on stderr,
-// "PROGRAM: MESSAGE", and exit status 2.
-[[noreturn]] inline void failUsage(const char* program, const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", program, message.c_str());
-    std::exit(2);
-}
-
-// Reads exactly `count` numbers separated by `separator`, each a plain decimal number as
-// the records' (readDecimal: no hexadecimal, infinities or NaN); false on anything else.
-// With `huge`, a number too large for a double reads as an infinity, for the range check.
-inline bool readList(std::string_view text, char separator, double* out, int count,
-                     bool huge = false) {
-    for (int i = 0; i < count; ++i) {
-        std::size_t end = i + 1 < count ? text.find(separator) : text.size();
-        if (end == std::string_view::npos || !readDecimal(text.substr(0, end), out[i], huge))
-            return false;
-        text.remove_prefix(i + 1 < count ? end + 1 : end);
-    }
-    return true;
-}
+// The command lines of fishtank-track, fishtank-render and fishtank-pose-send, each a table
+// that declares every option once; the parser and --help both come from it. A bad option
+// or value is one line on stderr, "PROGRAM: MESSAGE", and exit status 2.
+[[noreturn]] void failUsage(const char* program, const std::string& message);
 
 // Exits once what was printed on standard output is out: status 0, or 1 with the reason
-// on standard error when it could not be written (a full disk, a closed output). Set errno
-// to 0 before printing: a failed print leaves its reason there.
-[[noreturn]] inline void exitWritten(const char* program) {
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "%s: cannot write to standard output: %s\n", program,
-                     std::strerror(errno ? errno : EIO));
-        std::exit(1);
-    }
-    std::exit(0);
-}
+// on standard error when it could not be written (a full disk, a closed output).
+[[noreturn]] void exitWritten(const char* program);
 
-// Reads the option at argv[i] and returns its value, moving `i` onto the value. --help (or
-// -h) prints `usage` and --version the program's version, both on standard output, and
-// exit 0; an option not among `options`, or one without its value, is a usage error.
-inline const char* optionValue(const char* program, const char* usage, int argc, char** argv,
-                               int& i, std::initializer_list<std::string_view> options) {
-    std::string_view arg = argv[i];
-    errno = 0;
-    if (arg == "--help" || arg == "-h") {
-        std::fputs(usage, stdout);
-        exitWritten(program);
-    }
-    if (arg == "--version") {
-        std::printf("%s %s\n", program, FISHTANK_VERSION);
-        exitWritten(program);
-    }
-    if (std::find(options.begin(), options.end(), arg) == options.end())
-        failUsage(program, "unknown option '" + std::string(arg) + "' (see --help)");
-    if (i + 1 >= argc) failUsage(program, "option " + std::string(arg) + " needs a value");
-    return argv[++i];
-}
+// Reads exactly `count` numbers separated by `separator`, each a plain decimal number
+// (readDecimal, with its `huge`); false on anything else.
+bool readList(std::string_view text, char separator, double* out, std::size_t count,
+              bool huge = false);
 
-// The value of `option` as one number that `fits`, or a usage error saying what it wants.
-template <typename Fits>
-double readNumber(const char* program, const std::string& option, const char* value, Fits fits,
-                  const char* wanted) {
-    double number = 0.0;
-    if (!readDecimal(value, number) || !fits(number))
-        failUsage(program, option + " wants " + wanted + ", not '" + value + "'");
-    return number;
-}
+// The value given to one option, and the readers that check it; each refuses a value that
+// does not fit as "OPTION wants WHAT, not 'VALUE'".
+class OptionValue {
+  public:
+    OptionValue(const char* program, std::string_view option, const char* value)
+        : program(program), option(option), value(value ? value : ""), given(value) {}
+    const std::string& name() const { return option; }
+    const std::string& text() const { return value; }
+    // False for an option without a value, or an optional value left out.
+    bool hasValue() const { return given; }
+    bool is(std::string_view word) const { return value == word; }
+
+    [[noreturn]] void fail(const std::string& message) const { failUsage(program, message); }
+    [[noreturn]] void wrong(const std::string& wanted) const;
+
+    // One number from `lowest` to `highest`; `unit` names it in the message ("degrees").
+    double number(double lowest, double highest, const char* unit) const;
+    double wholeNumber(double lowest, double highest, const char* unit) const;
+    // One number above `lowest`, at most `highest`.
+    double numberAbove(double lowest, double highest, const char* unit) const;
+    // Exactly `count` numbers separated by `separator`, as readList reads them.
+    std::vector<double> numbers(char separator, std::size_t count, const std::string& wanted,
+                                bool huge = false) const;
+    // The meaning of the value among `words`: "--X wants A, B or C, not 'V'" for any other.
+    template <typename T>
+    T choice(std::initializer_list<std::pair<const char*, T>> words) const {
+        std::vector<const char*> names;
+        for (const auto& [name, meaning] : words) {
+            if (value == name) return meaning;
+            names.push_back(name);
+        }
+        wrong(oneOf(names));
+    }
+
+  private:
+    double numberThat(const std::function<bool(double)>& fits, const std::string& wanted) const;
+    static std::string oneOf(const std::vector<const char*>& names);
+    const char* program;
+    std::string option, value;
+    bool given;
+};
+
+struct Option {
+    const char* name;  // "--port"
+    // The value in --help, "N"; in brackets, "[SOURCE]", it may be left out: it is the next
+    // argument unless that starts with '-'. Null: the option takes no value.
+    const char* placeholder;
+    const char* help;  // null: for the tests alone, left out of --help
+    std::function<void(const OptionValue&)> take;
+};
+
+struct CommandLine {
+    const char* program;
+    std::string synopsis;  // --help before the options: the usage lines and what it does
+    std::vector<Option> options;
+    const char* closing = "";  // --help after the options
+};
+
+// --help: the synopsis, each option with its help, the closing.
+std::string helpText(const CommandLine& line);
+
+// Hands each option on the command line its value, in order; --help (or -h) and --version
+// print on standard output and exit 0. An option not in the table, or one without its
+// value, is a usage error. Returns the names of the options given.
+std::set<std::string_view> readCommandLine(const CommandLine& line, int argc, char** argv);

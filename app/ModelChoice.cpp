@@ -8,53 +8,38 @@
 #include <cstdlib>
 #include <exception>
 
-#include "app/CommandLine.h"
 #include "model/ModelFile.h"
 #include "platform/Bundle.h"
 #include "view/ModelDrawing.h"
 
-const char modelUsage[] =
-    "  --model FILE|teapot  shows a model in the window: any file the Open Asset\n"
-    "                  Import Library reads (STL, OBJ with its MTL, PLY, glTF 2.0 and\n"
-    "                  more), or the shipped teapot. By default it is fitted to two\n"
-    "                  thirds of the window's height and stands a little out of the\n"
-    "                  screen; drag to turn it, the wheel scales it, r resets it\n"
-    "  --model-units mm|cm|m|in  the unit of the file's numbers: the model is drawn\n"
-    "                  at its real size (glTF is always in metres)\n"
-    "  --model-depth CM  its centre this far behind the glass, -50 to 500 (negative:\n"
-    "                  in front)\n"
-    "  --scene tunnel|model  the model in the tunnel (default), or alone\n";
-
-bool readModelOption(const char* program, const char* usage, int argc, char** argv, int& i,
-                     ModelChoice& choice) {
-    const std::string option = argv[i];
-    if (option != "--model" && option != "--model-units" && option != "--model-depth" &&
-        option != "--scene")
-        return false;
-    const char* value = optionValue(program, usage, argc, argv, i, {option});
-    const std::string text = value;
-    if (option == "--model") {
-        if (text.empty()) failUsage(program, "--model needs a file, or teapot");
-        choice.file = text;
-    } else if (option == "--model-units") {
-        const std::pair<const char*, double> units[] = {
-            {"mm", 0.1}, {"cm", 1.0}, {"m", 100.0}, {"in", 2.54}};
-        choice.centimetresPerUnit.reset();
-        for (auto [name, centimetres] : units)
-            if (text == name) choice.centimetresPerUnit = centimetres;
-        if (!choice.centimetresPerUnit)
-            failUsage(program, "--model-units wants mm, cm, m or in, not '" + text + "'");
-        choice.unitName = text;
-    } else if (option == "--model-depth") {
-        auto fits = [](double n) { return n >= -50 && n <= 500; };
-        choice.depth = readNumber(program, option, value, fits, "centimetres, -50 to 500");
-    } else if (option == "--scene") {
-        if (text != "tunnel" && text != "model")
-            failUsage(program, "--scene wants tunnel or model, not '" + text + "'");
-        choice.tunnel = text == "tunnel";
-        choice.sceneGiven = true;
-    }
-    return true;
+std::vector<Option> modelOptions(ModelChoice& choice) {
+    return {
+        {"--model", "FILE|teapot",
+         "shows a model: any file the Open Asset Import Library reads (STL, OBJ "
+         "with its MTL, PLY, glTF 2.0 and more), or the shipped teapot. By default it is "
+         "fitted to two thirds of the window's height and stands a little out of the screen; "
+         "drag to turn it, the wheel scales it, r resets it",
+         [&](const OptionValue& v) {
+             if (v.text().empty()) v.fail("--model needs a file, or teapot");
+             choice.file = v.text();
+         }},
+        {"--model-units", "mm|cm|m|in",
+         "the unit of the file's numbers: the model is drawn at its real size (glTF is always "
+         "in metres)",
+         [&](const OptionValue& v) {
+             choice.centimetresPerUnit =
+                 v.choice<double>({{"mm", 0.1}, {"cm", 1.0}, {"m", 100.0}, {"in", 2.54}});
+             choice.unitName = v.text();
+         }},
+        {"--model-depth", "CM",
+         "its centre this far behind the glass, -50 to 500 (negative: in front)",
+         [&](const OptionValue& v) { choice.depth = v.number(-50, 500, "centimetres"); }},
+        {"--scene", "tunnel|model", "the model in the tunnel (default), or alone",
+         [&](const OptionValue& v) {
+             choice.tunnel = v.choice<bool>({{"tunnel", true}, {"model", false}});
+             choice.sceneGiven = true;
+         }},
+    };
 }
 
 void checkModelChoice(const char* program, const ModelChoice& choice) {
@@ -113,12 +98,13 @@ std::unique_ptr<ModelDrawing> loadModel(const char* program, const ModelChoice& 
     }
     // A format with units of its own is drawn at its real size in them.
     std::optional<double> centimetresPerUnit = choice.centimetresPerUnit;
-    std::string unit = choice.centimetresPerUnit ? choice.unitName : "units";
+    const std::string unit = file.centimetresPerUnit     ? "m"
+                             : choice.centimetresPerUnit ? choice.unitName
+                                                         : "units";
     if (file.centimetresPerUnit) {
         if (centimetresPerUnit && *centimetresPerUnit != *file.centimetresPerUnit)
             std::fprintf(stderr, "%s: %s is in metres, as glTF always is\n", program, path.c_str());
         if (centimetresPerUnit) centimetresPerUnit = file.centimetresPerUnit;
-        unit = "m";
     }
     const Mesh::Box& box = file.mesh.bounds;
     std::fprintf(stderr, "%s: model %s: %zu triangles, %g x %g x %g %s, loaded in %.2f s\n",

@@ -3,7 +3,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/CommandLine.h"
 #include "view/ModelDrawing.h"
 
 // The model options that fishtank-track and fishtank-render share.
@@ -16,13 +18,8 @@ struct ModelChoice {
     bool sceneGiven = false;
 };
 
-// The usage lines of the model options, for --help.
-extern const char modelUsage[];
-
-// Reads argv[i] and its value, moving `i` onto the value, if it is one of the model options;
-// false for any other. A bad value is a usage error of `program`, whose --help is `usage`.
-bool readModelOption(const char* program, const char* usage, int argc, char** argv, int& i,
-                     ModelChoice& choice);
+// The model options, for a program's table; each writes into `choice`.
+std::vector<Option> modelOptions(ModelChoice& choice);
 // The model's other options need --model.
 void checkModelChoice(const char* program, const ModelChoice& choice);
 

@@ -11,8 +11,10 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/ArController.h"
@@ -31,100 +33,38 @@
 #include "platform/OutputFile.h"
 #include "platform/RunLoop.h"
 #include "platform/SignalWatch.h"
+#include "platform/Strings.h"
 #include "platform/Timer.h"
+#include "platform/UdpSocket.h"
 #include "platform/Window.h"
 #include "view/HeadTrackedView.h"
 #include "view/PoseToEye.h"
 
 namespace {
-const char usage[] =
+const char synopsis[] =
     "usage: fishtank-track [--port N] [--listen ADDR] [options]\n"
     "       fishtank-track --camera [SOURCE] [--camera-fov DEG] [options]\n"
     "       fishtank-track --camera [SOURCE] --camera-check PICTURE.png\n"
     "       fishtank-track --camera [SOURCE] --no-window --send HOST[:PORT]\n"
     "       fishtank-track --list-cameras\n"
-    "  options: [--distance CM] [--gain G] [--invert AXES] [--fullscreen]\n"
-    "           [--smooth MIN_CUTOFF,BETA | --smooth off] [--predict off]\n"
-    "           [--mapping angle|true-scale] [--screen WxH|Nin] [--camera-place X,Y]\n"
-    "           [--stereo anaglyph] [--ipd CM] [--record FILE] [--record-frames FILE]\n"
-    "           [--model FILE|teapot] [--model-units U] [--model-depth CM] [--scene S]\n"
     "  Shows the Fishtank tunnel from the head position that a head tracker sends as\n"
     "  opentrack \"UDP over network\" poses (48-byte datagrams of six doubles), or that\n"
-    "  the camera sees.\n"
-    "  --port N        UDP port to listen on (default 4242; 0 picks a free one)\n"
-    "  --listen ADDR   IPv4 address to listen on (default 127.0.0.1, this machine\n"
-    "                  only; 0.0.0.0 accepts poses from any machine that can reach\n"
-    "                  this one)\n"
-    "  --camera [SOURCE]  follows your face in a camera's pictures instead: a V4L2\n"
-    "                  device (by default the first that gives colour pictures), or a\n"
-    "                  video file or image sequence played at its own rate; no UDP\n"
-    "                  port is opened\n"
-    "  --camera-settings keep  leaves the camera's settings alone (default adjust:\n"
-    "                  its auto-exposure may not lower the frame rate in dim light\n"
-    "                  while the program runs)\n"
-    "  --list-cameras  lists the video devices: what each delivers, its mode near\n"
-    "                  640x480, metadata nodes and infrared cameras\n"
-    "  --camera-fov DEG  the camera's horizontal field of view, 20 to 170\n"
-    "                  (default 60)\n"
-    "  --camera-check PICTURE.png  checks the set-up without a window: two seconds of\n"
-    "                  pictures, their rate and cost, the face, the screen and the\n"
-    "                  eye, and the last picture with the face marked; status 0 with\n"
-    "                  a face and its pose, 1 without, 3 if its report or picture\n"
-    "                  could not be written\n"
-    "  --distance CM   viewing distance at the neutral pose, 1 to 10000 (default 60;\n"
-    "                  the camera measures it)\n"
-    "  --gain G        scales sideways and vertical motion, above 0 to 100\n"
-    "                  (default 1)\n"
-    "  --invert AXES   flips any of x, y, z, comma-separated (+x right, +y up,\n"
-    "                  +z away from the screen)\n"
-    "  --smooth MIN_CUTOFF,BETA  the One Euro filter: cutoff in Hz when still, and\n"
-    "                  its rise per cm/s of motion (default for a tracker 1,0.05);\n"
-    "                  four values set z apart (x,y then z); off draws poses as they\n"
-    "                  come. The camera's default is a filter of place and velocity\n"
-    "                  that predicts the head to when it is seen\n"
-    "  --predict off   the camera's filter without its prediction\n"
-    "  --send HOST[:PORT]  also sends the camera's poses to another program as a head\n"
-    "                  tracker does (default port 4242), predicted to when each is sent\n"
-    "  --smooth-rotation MIN_CUTOFF,BETA | off  the One Euro filter of the sent\n"
-    "                  angles: cutoff in Hz when still, its rise per degree/s (default\n"
-    "                  0.4,0.02)\n"
-    "  --no-window     only sends: no window, no display needed; SIGUSR1 takes the\n"
-    "                  neutral place, SIGINT or SIGTERM ends it\n"
-    "  --mapping angle|true-scale  true-scale: the screen as a real window onto the\n"
-    "                  tunnel, from the eye's real place (the camera's default, and\n"
-    "                  with --screen); angle: head offsets by the viewing angle (a\n"
-    "                  tracker's default)\n"
-    "  --screen WxH|Nin  the screen's size: width x height in centimetres, or its\n"
-    "                  diagonal in inches (default: as the monitor reports it)\n"
-    "  --camera-place X,Y  the camera's place in cm from the screen's centre\n"
-    "                  (default: centred 1 cm above the screen's top edge)\n"
-    "  --stereo anaglyph  each eye's own picture, red for the left, cyan for the\n"
-    "                  right, for red/cyan glasses (true scale)\n"
-    "  --ipd CM        the eyes' distance apart without a face, 3 to 10 (default 6.3)\n"
-    "  --fullscreen    starts full screen (the f key toggles it)\n"
-    "  --record FILE   appends every accepted pose as a CSV line\n"
-    "                  t,x,y,z,yaw,pitch,roll (t: arrival, monotonic seconds); a\n"
-    "                  camera's lines end with the picture's exposure start\n"
-    "  --record-frames FILE  appends a CSV line t,x,y,z,horizon_ms for every picture\n"
-    "                  drawn from a tracked head: its swap's end, the head drawn, the\n"
-    "                  prediction's horizon\n"
+    "  the camera sees.\n";
+
+const char keys[] =
     "  The keys w a s d q e move the head while no tracker sends; c takes the face's\n"
     "  place as neutral (camera); f toggles full screen; Ctrl+Q quits.\n";
 
 struct Options {
     std::string listen = "127.0.0.1";
     int port = 4242;
-    bool socketGiven = false;
     bool useCamera = false;  // false: poses come as datagrams
     std::string camera;      // the camera's source; empty: the default camera
     CameraSettings cameraSettings = CameraSettings::adjust;
     bool listCameras = false;
-    int otherOptions = 0;  // given beside --list-cameras
     double fieldOfView = 60.0;
     std::string checkPicture;  // the set-up check's picture; empty: the window
     bool fullScreen = false;
-    bool smoothingGiven = false;
-    bool predictGiven = false;
     bool distanceGiven = false;  // else the camera measures it
     std::string record, recordFrames;
     enum class Mapping { chosen, angle, trueScale } mapping = Mapping::chosen;
@@ -134,7 +74,6 @@ struct Options {
     std::optional<double> ipd;
     std::optional<SendTarget> send;
     std::optional<Smoothing> rotation = Smoothing{0.4, 0.02};  // none: sent as measured
-    bool rotationGiven = false;
     bool noWindow = false;
     TrackingSettings settings;
     ModelChoice model;
@@ -155,242 +94,247 @@ SendTarget sendTarget(const std::string& value) {
          !(port >= 1 && port <= 65535 && port == std::floor(port))))
         fail("--send wants HOST:PORT with a port from 1 to 65535, not '" + value + "'");
     if (target.host.empty() || target.host.find(':') != std::string::npos)
-        fail("--send wants a host name or an IPv4 address, then :PORT if not 4242, not '" +
-             value + "'");
+        fail("--send wants a host name or an IPv4 address, then :PORT if not 4242, not '" + value +
+             "'");
     target.port = static_cast<int>(port);
     return target;
 }
 
-// The file `option` writes into: a name, not standard output, which has `what` already.
-std::string fileName(const std::string& option, const char* value, const char* what) {
-    if (*value == '\0') fail(option + " needs a file name");
-    if (std::string(value) == "-")
-        fail(option + " wants a file name: standard output (-) has " + what +
-             " (./- names a file called -)");
-    return value;
+// The file an option writes into: a name, not standard output, which has `what` already.
+std::string fileName(const OptionValue& v, const char* what) {
+    if (v.text().empty()) v.fail(v.name() + " needs a file name");
+    if (v.is("-"))
+        v.fail(v.name() + " wants a file name: standard output (-) has " + what +
+               " (./- names a file called -)");
+    return v.text();
+}
+
+// --smooth's and --smooth-rotation's MIN_CUTOFF,BETA, `pairs` of them.
+std::vector<Smoothing> smoothings(const OptionValue& v, std::size_t pairs) {
+    const std::string wanted =
+        "MIN_CUTOFF,BETA (cutoff above 0, beta 0 or more, each at most 1000) or off";
+    std::vector<double> n = v.numbers(',', 2 * pairs, wanted);
+    std::vector<Smoothing> read;
+    for (std::size_t i = 0; i < n.size(); i += 2) {
+        if (!(n[i] > 0 && n[i] <= 1000 && n[i + 1] >= 0 && n[i + 1] <= 1000)) v.wrong(wanted);
+        read.push_back({n[i], n[i + 1]});
+    }
+    return read;
 }
 
 Options parse(int argc, char** argv) {
-    Options options;
-    HeadMapping& mapping = options.settings.mapping;
-    const std::string help = std::string(usage) + modelUsage;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        options.otherOptions += arg != "--list-cameras";
-        if (readModelOption("fishtank-track", help.c_str(), argc, argv, i, options.model)) continue;
-        if (arg == "--camera") {
-            // SOURCE is optional: the next argument, unless it is an option.
-            bool sourceGiven = i + 1 < argc && argv[i + 1][0] != '-';
-            options.useCamera = true;
-            options.camera = sourceGiven ? argv[++i] : "";
-            if (sourceGiven && options.camera.empty()) fail("--camera needs a device or a file");
-            continue;
-        }
-        if (arg == "--list-cameras") {
-            options.listCameras = true;
-            continue;
-        }
-        if (arg == "--fullscreen") {
-            options.fullScreen = true;
-            continue;
-        }
-        if (arg == "--no-window") {
-            options.noWindow = true;
-            continue;
-        }
-        const char* value = optionValue(
-            "fishtank-track", help.c_str(), argc, argv, i,
-            {"--port", "--listen", "--distance", "--gain", "--invert", "--smooth", "--record",
-             "--camera-fov", "--camera-check", "--camera-settings", "--predict", "--record-frames",
-             "--mapping", "--screen", "--camera-place", "--stereo", "--ipd", "--send",
-             "--smooth-rotation"});
-        if (arg == "--port") {
-            auto isPort = [](double n) { return n >= 0 && n <= 65535 && n == std::floor(n); };
-            options.port = static_cast<int>(
-                readNumber("fishtank-track", arg, value, isPort, "a port, 0 to 65535"));
-            options.socketGiven = true;
-        } else if (arg == "--listen") {
-            if (!isIpv4Address(value))
-                fail(std::string("--listen wants an IPv4 address such as 127.0.0.1, not '") +
-                     value + "'");
-            options.listen = value;
-            options.socketGiven = true;
-        } else if (arg == "--camera-fov") {
-            auto fits = [](double n) { return n >= 20 && n <= 170; };
-            options.fieldOfView =
-                readNumber("fishtank-track", arg, value, fits, "degrees, 20 to 170");
-        } else if (arg == "--camera-settings") {
-            if (std::string(value) == "keep")
-                options.cameraSettings = CameraSettings::keep;
-            else if (std::string(value) == "adjust")
-                options.cameraSettings = CameraSettings::adjust;
-            else
-                fail(std::string("--camera-settings wants keep or adjust, not '") + value + "'");
-        } else if (arg == "--camera-check") {
-            options.checkPicture = fileName(arg, value, "the check's report");
-        } else if (arg == "--distance") {
-            auto fits = [](double n) { return n >= 1 && n <= 10000; };
-            mapping.distance =
-                readNumber("fishtank-track", arg, value, fits, "centimetres, 1 to 10000");
-            options.distanceGiven = true;
-        } else if (arg == "--gain") {
-            auto fits = [](double n) { return n > 0 && n <= 100; };
-            mapping.gain =
-                readNumber("fishtank-track", arg, value, fits, "a number above 0, at most 100");
-        } else if (arg == "--invert") {
-            mapping.invertX = mapping.invertY = mapping.invertZ = false;
-            std::string axes = value;
-            for (std::size_t start = 0; start <= axes.size();) {
-                std::size_t end = axes.find(',', start);
-                std::string axis = axes.substr(start, end - start);
-                if (axis == "x")
-                    mapping.invertX = true;
-                else if (axis == "y")
-                    mapping.invertY = true;
-                else if (axis == "z")
-                    mapping.invertZ = true;
-                else
-                    fail(std::string("--invert wants axes x, y, z, comma-separated, not '") +
-                         value + "'");
-                if (end == std::string::npos) break;
-                start = end + 1;
-            }
-        } else if (arg == "--smooth") {
-            options.smoothingGiven = true;
-            TrackingSettings& s = options.settings;
-            double values[4];
-            auto fits = [&](int count) {
-                for (int i = 0; i < count; i += 2)
-                    if (!(values[i] > 0 && values[i] <= 1000 && values[i + 1] >= 0 &&
-                          values[i + 1] <= 1000))
-                        return false;
-                return true;
-            };
-            if (std::string(value) == "off") {
-                s.filtering = Filtering::none;
-            } else if ((readList(value, ',', values, 2) && fits(2)) ||
-                       (readList(value, ',', values, 4) && fits(4))) {
-                const bool apart = readList(value, ',', values, 4);
-                s.filtering = Filtering::oneEuro;
-                s.sideways = {values[0], values[1]};
-                s.distance = apart ? Smoothing{values[2], values[3]} : s.sideways;
-            } else {
-                fail(std::string("--smooth wants MIN_CUTOFF,BETA or four values for x,y then "
-                                 "z (cutoff above 0, beta 0 or more, each at most 1000) or "
-                                 "off, not '") +
-                     value + "'");
-            }
-        } else if (arg == "--predict") {
-            if (std::string(value) != "on" && std::string(value) != "off")
-                fail(std::string("--predict wants on or off, not '") + value + "'");
-            options.settings.predict = std::string(value) == "on";
-            options.predictGiven = true;
-        } else if (arg == "--mapping") {
-            if (std::string(value) == "angle")
-                options.mapping = Options::Mapping::angle;
-            else if (std::string(value) == "true-scale")
-                options.mapping = Options::Mapping::trueScale;
-            else
-                fail(std::string("--mapping wants angle or true-scale, not '") + value + "'");
-        } else if (arg == "--screen") {
-            if (*value == '\0') fail("--screen wants WxH in centimetres or Nin");
-            options.screen = value;
-        } else if (arg == "--camera-place") {
-            double place[2];
-            if (!readList(value, ',', place, 2) || std::fabs(place[0]) > 1000 ||
-                std::fabs(place[1]) > 1000)
-                fail(std::string("--camera-place wants X,Y in cm from the screen's centre, "
-                                 "each within 1000, not '") +
-                     value + "'");
-            options.cameraPlace = ScreenPoint{place[0], place[1], 0.0};
-        } else if (arg == "--stereo") {
-            if (std::string(value) == "anaglyph")
-                options.stereo = Stereo::anaglyph;
-            else if (std::string(value) == "off")
-                options.stereo = Stereo::off;
-            else
-                fail(std::string("--stereo wants anaglyph or off, not '") + value + "'");
-        } else if (arg == "--ipd") {
-            auto fits = [](double n) { return n >= 3 && n <= 10; };
-            options.ipd = readNumber("fishtank-track", arg, value, fits, "centimetres, 3 to 10");
-        } else if (arg == "--send") {
-            options.send = sendTarget(value);
-        } else if (arg == "--smooth-rotation") {
-            double values[2];
-            if (std::string(value) == "off")
-                options.rotation.reset();
-            else if (readList(value, ',', values, 2) && values[0] > 0 && values[0] <= 1000 &&
-                     values[1] >= 0 && values[1] <= 1000)
-                options.rotation = Smoothing{values[0], values[1]};
-            else
-                fail(std::string("--smooth-rotation wants MIN_CUTOFF,BETA (cutoff above 0, beta "
-                                 "0 or more, each at most 1000) or off, not '") +
-                     value + "'");
-            options.rotationGiven = true;
-        } else if (arg == "--record-frames") {
-            options.recordFrames = fileName(arg, value, "the program's own lines");
-        } else {
-            options.record = fileName(arg, value, "the program's own lines");
-        }
-    }
-    if (options.listCameras && options.otherOptions > 0)
-        fail("--list-cameras takes no other option");
-    const bool check = !options.checkPicture.empty();
-    if (check && !options.record.empty())
+    Options o;
+    TrackingSettings& settings = o.settings;
+    HeadMapping& mapping = settings.mapping;
+    CommandLine line{
+        "fishtank-track",
+        synopsis,
+        {
+            {"--port", "N", "UDP port to listen on (default 4242; 0 picks a free one)",
+             [&](const OptionValue& v) {
+                 o.port = static_cast<int>(v.wholeNumber(0, 65535, "a port"));
+             }},
+            {"--listen", "ADDR",
+             "IPv4 address to listen on (default 127.0.0.1, this machine only; 0.0.0.0 accepts "
+             "poses from any machine that can reach this one)",
+             [&](const OptionValue& v) {
+                 if (!isIpv4Address(v.text())) v.wrong("an IPv4 address such as 127.0.0.1");
+                 o.listen = v.text();
+             }},
+            {"--camera", "[SOURCE]",
+             "follows your face in a camera's pictures instead: a V4L2 device (by default the "
+             "first that gives colour pictures), or a video file or image sequence played at its "
+             "own rate; no UDP port is opened",
+             [&](const OptionValue& v) {
+                 if (v.hasValue() && v.text().empty()) v.fail("--camera needs a device or a file");
+                 o.useCamera = true;
+                 o.camera = v.text();
+             }},
+            {"--camera-settings", "keep|adjust",
+             "keep leaves the camera's settings alone (default adjust: its auto-exposure may not "
+             "lower the frame rate in dim light while the program runs)",
+             [&](const OptionValue& v) {
+                 o.cameraSettings = v.choice<CameraSettings>(
+                     {{"keep", CameraSettings::keep}, {"adjust", CameraSettings::adjust}});
+             }},
+            {"--list-cameras", nullptr,
+             "lists the video devices: what each delivers, its mode near 640x480, metadata nodes "
+             "and infrared cameras",
+             [&](const OptionValue&) { o.listCameras = true; }},
+            {"--camera-fov", "DEG", "the camera's horizontal field of view, 20 to 170 (default 60)",
+             [&](const OptionValue& v) { o.fieldOfView = v.number(20, 170, "degrees"); }},
+            {"--camera-check", "PICTURE.png",
+             "checks the set-up without a window: two seconds of pictures, their rate and cost, "
+             "the face, the screen and the eye, and the last picture with the face marked; status "
+             "0 with a face and its pose, 1 without, 3 if its report or picture could not be "
+             "written",
+             [&](const OptionValue& v) { o.checkPicture = fileName(v, "the check's report"); }},
+            {"--distance", "CM",
+             "viewing distance at the neutral pose, 1 to 10000 (default 60; the camera measures "
+             "it)",
+             [&](const OptionValue& v) {
+                 mapping.distance = v.number(1, 10000, "centimetres");
+                 o.distanceGiven = true;
+             }},
+            {"--gain", "G", "scales sideways and vertical motion, above 0 to 100 (default 1)",
+             [&](const OptionValue& v) { mapping.gain = v.numberAbove(0, 100, "a number"); }},
+            {"--invert", "AXES",
+             "flips any of x, y, z, comma-separated (+x right, +y up, +z away from the screen)",
+             [&](const OptionValue& v) {
+                 mapping.invertX = mapping.invertY = mapping.invertZ = false;
+                 for (std::string_view axis : componentsSeparatedByString(v.text(), ",")) {
+                     bool* flip = axis == "x"   ? &mapping.invertX
+                                  : axis == "y" ? &mapping.invertY
+                                  : axis == "z" ? &mapping.invertZ
+                                                : nullptr;
+                     if (!flip) v.wrong("axes x, y, z, comma-separated");
+                     *flip = true;
+                 }
+             }},
+            {"--smooth", "MIN_CUTOFF,BETA|off",
+             "the One Euro filter: cutoff in Hz when still, and its rise per cm/s of motion "
+             "(default for a tracker 1,0.05); off draws poses as they come. The camera's default "
+             "is a filter of place and velocity that predicts the head to when it is seen",
+             [&](const OptionValue& v) {
+                 if (v.is("off")) {
+                     settings.filtering = Filtering::none;
+                     return;
+                 }
+                 // Four values set z apart (x,y then z): the form the prediction benchmark
+                 // compares, left out of --help.
+                 const bool apart = std::count(v.text().begin(), v.text().end(), ',') == 3;
+                 std::vector<Smoothing> read = smoothings(v, apart ? 2 : 1);
+                 settings.filtering = Filtering::oneEuro;
+                 settings.sideways = read.front();
+                 settings.distance = read.back();
+             }},
+            {"--predict", "on|off", "off: the camera's filter without its prediction (default on)",
+             [&](const OptionValue& v) {
+                 settings.predict = v.choice<bool>({{"on", true}, {"off", false}});
+             }},
+            {"--send", "HOST[:PORT]",
+             "also sends the camera's poses to another program as a head tracker does (default "
+             "port 4242), predicted to when each is sent",
+             [&](const OptionValue& v) { o.send = sendTarget(v.text()); }},
+            {"--smooth-rotation", "MIN_CUTOFF,BETA|off",
+             "the One Euro filter of the sent angles: cutoff in Hz when still, its rise per "
+             "degree/s (default 0.4,0.02)",
+             [&](const OptionValue& v) {
+                 o.rotation.reset();
+                 if (!v.is("off")) o.rotation = smoothings(v, 1).front();
+             }},
+            {"--no-window", nullptr,
+             "only sends: no window, no display needed; SIGUSR1 takes the neutral place, SIGINT "
+             "or SIGTERM ends it",
+             [&](const OptionValue&) { o.noWindow = true; }},
+            {"--mapping", "angle|true-scale",
+             "true-scale: the screen as a real window onto the tunnel, from the eye's real place "
+             "(the camera's default, and with --screen); angle: head offsets by the viewing angle "
+             "(a tracker's default)",
+             [&](const OptionValue& v) {
+                 o.mapping =
+                     v.choice<Options::Mapping>({{"angle", Options::Mapping::angle},
+                                                 {"true-scale", Options::Mapping::trueScale}});
+             }},
+            {"--screen", "WxH|Nin",
+             "the screen's size: width x height in centimetres, or its diagonal in inches "
+             "(default: as the monitor reports it)",
+             [&](const OptionValue& v) {
+                 if (v.text().empty()) v.fail("--screen wants WxH in centimetres or Nin");
+                 o.screen = v.text();
+             }},
+            {"--camera-place", "X,Y",
+             "the camera's place in cm from the screen's centre (default: centred 1 cm above the "
+             "screen's top edge)",
+             [&](const OptionValue& v) {
+                 const char wanted[] = "X,Y in cm from the screen's centre, each within 1000";
+                 std::vector<double> place = v.numbers(',', 2, wanted);
+                 if (std::fabs(place[0]) > 1000 || std::fabs(place[1]) > 1000) v.wrong(wanted);
+                 o.cameraPlace = ScreenPoint{place[0], place[1], 0.0};
+             }},
+            {"--stereo", "anaglyph|off",
+             "each eye's own picture, red for the left, cyan for the right, for red/cyan glasses "
+             "(true scale)",
+             [&](const OptionValue& v) {
+                 o.stereo =
+                     v.choice<Stereo>({{"anaglyph", Stereo::anaglyph}, {"off", Stereo::off}});
+             }},
+            {"--ipd", "CM", "the eyes' distance apart without a face, 3 to 10 (default 6.3)",
+             [&](const OptionValue& v) { o.ipd = v.number(3, 10, "centimetres"); }},
+            {"--fullscreen", nullptr, "starts full screen (the f key toggles it)",
+             [&](const OptionValue&) { o.fullScreen = true; }},
+            {"--record", "FILE",
+             "appends every accepted pose as a CSV line t,x,y,z,yaw,pitch,roll (t: arrival, "
+             "monotonic seconds); a camera's lines end with the picture's exposure start",
+             [&](const OptionValue& v) { o.record = fileName(v, "the program's own lines"); }},
+            {"--record-frames", "FILE",
+             "appends a CSV line t,x,y,z,horizon_ms for every picture drawn from a tracked head: "
+             "its swap's end, the head drawn, the prediction's horizon",
+             [&](const OptionValue& v) {
+                 o.recordFrames = fileName(v, "the program's own lines");
+             }},
+        },
+        keys};
+    std::vector<Option> model = modelOptions(o.model);
+    line.options.insert(line.options.end(), model.begin(), model.end());
+    const std::set<std::string_view> given = readCommandLine(line, argc, argv);
+
+    if (o.listCameras && given.size() > 1) fail("--list-cameras takes no other option");
+    const bool check = !o.checkPicture.empty();
+    if (check && !o.record.empty())
         fail("--record records the window's poses; --camera-check opens no window");
-    if (check && !options.recordFrames.empty())
+    if (check && !o.recordFrames.empty())
         fail("--record-frames records the window's pictures; --camera-check opens no window");
-    if (!options.record.empty() && !options.recordFrames.empty() &&
-        sameFile(options.record, options.recordFrames))
-        fail("--record and --record-frames name the same file, " + options.recordFrames +
+    if (!o.record.empty() && !o.recordFrames.empty() && sameFile(o.record, o.recordFrames))
+        fail("--record and --record-frames name the same file, " + o.recordFrames +
              ": each wants its own");
     // An output that is the camera's source would destroy it.
     auto refuseSource = [&](const char* option, const std::string& path) {
-        if (!options.camera.empty() && !path.empty() && sameFile(options.camera, path))
-            fail(std::string(option) + " names the camera's source, " + options.camera +
+        if (!o.camera.empty() && !path.empty() && sameFile(o.camera, path))
+            fail(std::string(option) + " names the camera's source, " + o.camera +
                  ": writing it would destroy it");
     };
-    refuseSource("--camera-check", options.checkPicture);
-    refuseSource("--record", options.record);
-    refuseSource("--record-frames", options.recordFrames);
-    if (options.noWindow) {
-        if (!options.send) fail("--no-window only sends poses: it wants --send HOST[:PORT]");
+    refuseSource("--camera-check", o.checkPicture);
+    refuseSource("--record", o.record);
+    refuseSource("--record-frames", o.recordFrames);
+    if (o.noWindow) {
+        if (!o.send) fail("--no-window only sends poses: it wants --send HOST[:PORT]");
         if (check) fail("--no-window and --camera-check do not go together");
-        if (!options.record.empty() || !options.recordFrames.empty())
+        if (!o.record.empty() || !o.recordFrames.empty())
             fail("--record and --record-frames go with the window; --no-window opens none");
-        if (options.fullScreen || options.mapping != Options::Mapping::chosen ||
-            !options.screen.empty() || options.cameraPlace || options.stereo != Stereo::off ||
-            options.ipd || mapping.gain != 1.0 || mapping.invertX || mapping.invertY ||
-            mapping.invertZ)
+        if (o.fullScreen || o.mapping != Options::Mapping::chosen || !o.screen.empty() ||
+            o.cameraPlace || o.stereo != Stereo::off || o.ipd || mapping.gain != 1.0 ||
+            mapping.invertX || mapping.invertY || mapping.invertZ)
             fail(
                 "--fullscreen, --mapping, --screen, --camera-place, --stereo, --ipd, --gain "
                 "and --invert shape the window's picture; --no-window draws none");
-        options.useCamera = true;
+        o.useCamera = true;
     }
-    if (options.send && check) fail("--send sends the window's poses; --camera-check opens none");
-    if (options.rotationGiven && !options.send) fail("--smooth-rotation goes with --send");
-    if (check) options.useCamera = true;
-    if (options.useCamera && options.socketGiven)
+    if (o.send && check) fail("--send sends the window's poses; --camera-check opens none");
+    if (given.contains("--smooth-rotation") && !o.send) fail("--smooth-rotation goes with --send");
+    if (check) o.useCamera = true;
+    if (o.useCamera && (given.contains("--port") || given.contains("--listen")))
         fail(std::string("--port and --listen are for a tracker's datagrams; ") +
              (check ? "--camera-check" : "--camera") + " opens no port");
-    TrackingSettings& settings = options.settings;
-    if (options.useCamera && !options.smoothingGiven) settings.filtering = Filtering::motion;
-    if (options.predictGiven && !options.useCamera)
+    const bool smoothingGiven = given.contains("--smooth"),
+               predictGiven = given.contains("--predict");
+    if (o.useCamera && !smoothingGiven) settings.filtering = Filtering::motion;
+    if (predictGiven && !o.useCamera)
         fail("--predict is for the camera's poses: a tracker's datagrams carry no time");
-    if (options.predictGiven && options.smoothingGiven)
+    if (predictGiven && smoothingGiven)
         fail("--predict goes with the camera's own filter, not with --smooth");
-    if (options.mapping == Options::Mapping::angle &&
-        (!options.screen.empty() || options.cameraPlace || options.stereo != Stereo::off))
+    if (o.mapping == Options::Mapping::angle &&
+        (!o.screen.empty() || o.cameraPlace || o.stereo != Stereo::off))
         fail(
             "--screen, --camera-place and --stereo are for the true-scale picture, not "
             "--mapping angle");
-    if (!options.useCamera && options.cameraPlace) fail("--camera-place is for --camera");
-    if (!options.useCamera && options.send) fail("--send sends the camera's poses: it wants --camera");
-    if (options.ipd && options.stereo == Stereo::off) fail("--ipd goes with --stereo anaglyph");
-    checkModelChoice("fishtank-track", options.model);
-    if (!options.model.file.empty() && (check || options.noWindow))
+    if (!o.useCamera && o.cameraPlace) fail("--camera-place is for --camera");
+    if (!o.useCamera && o.send) fail("--send sends the camera's poses: it wants --camera");
+    if (o.ipd && o.stereo == Stereo::off) fail("--ipd goes with --stereo anaglyph");
+    checkModelChoice("fishtank-track", o.model);
+    if (!o.model.file.empty() && (check || o.noWindow))
         fail("--model is drawn in the window; --camera-check and --no-window open none");
-    return options;
+    return o;
 }
 
 // The camera --camera takes without a source: the first node that delivers colour

@@ -3,7 +3,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -56,29 +55,6 @@ bool readPoseLine(std::string_view line, int count, double (&values)[mostColumns
     return true;
 }
 }  // namespace
-
-bool readDecimal(std::string_view text, double& value, bool huge) {
-    std::size_t i = 0, digits = 0;
-    auto isDigit = [&](std::size_t k) {
-        return k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]));
-    };
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    for (; isDigit(i); ++i) ++digits;
-    if (i < text.size() && text[i] == '.')
-        for (++i; isDigit(i); ++i) ++digits;
-    if (digits == 0) return false;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        if (!isDigit(i)) return false;
-        while (isDigit(i)) ++i;
-    }
-    if (i != text.size()) return false;
-    double read = std::strtod(std::string(text).c_str(), nullptr);
-    if (!std::isfinite(read) && !huge) return false;
-    value = read;
-    return true;
-}
 
 std::string poseTraceLine(double time, const HeadPose& pose, double exposure) {
     char line[256];

@@ -2,7 +2,6 @@
 
 #include <limits>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "model/HeadPose.h"
@@ -19,13 +18,6 @@ struct TracedPose {
 
 constexpr char poseTraceHeader[] = "t,x,y,z,yaw,pitch,roll";
 constexpr char cameraPoseTraceHeader[] = "t,x,y,z,yaw,pitch,roll,exposure";
-
-// The one rule for numbers that the tools read, in records and on their command lines: a
-// plain decimal number, [+-]digits[.digits][e[+-]digits], finite; no hexadecimal,
-// infinities or NaN, no spaces. False, `value` untouched, on anything else. With `huge`,
-// a number too large for a double reads as the infinity of its sign, for a range check to
-// refuse with the value as typed, rather than as no number at all.
-bool readDecimal(std::string_view text, double& value, bool huge = false);
 
 // One pose line of a trace, with its newline; with the exposure column where `exposure`
 // is a number.

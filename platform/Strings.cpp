@@ -13,38 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <limits>
 
-std::shared_ptr<const std::string> stringWithContentsOfFile(
-    const std::optional<std::string>& path) {
-    if (!path) return nullptr;
-    int fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat info {};
-    auto text = std::make_shared<std::string>();
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (ok) {
-        try {
-            text->resize(static_cast<std::size_t>(info.st_size));
-        } catch (const std::exception&) {  // larger than memory allows: cannot be read
-            ::close(fd);
-            return nullptr;
-        }
-        std::size_t done = 0;
-        while (done < text->size()) {
-            ssize_t n = ::read(fd, text->data() + done, text->size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        ok = done == text->size();  // a file that shrank while read is not trusted
-    }
-    ::close(fd);
-    if (!ok || !isValidUTF8(*text)) return nullptr;
-    return text;
-}
-
-bool readTextFile(const std::string& path, std::size_t longestLine, std::size_t mostBytes,
-                  std::string& text, std::string& error) {
+bool readWholeFile(const std::string& path, std::size_t mostBytes, bool fifoToo, std::string& bytes,
+                   std::string& error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0) {
@@ -57,37 +29,72 @@ bool readTextFile(const std::string& path, std::size_t longestLine, std::size_t 
         ::close(fd);
         return false;
     };
+    const std::string larger = "larger than " + std::to_string(mostBytes >> 20) + " MiB";
+    const bool fifo = fifoToo && S_ISFIFO(info.st_mode);
     if (S_ISDIR(info.st_mode)) return fail("it is a folder");
-    if (!S_ISREG(info.st_mode) && !S_ISFIFO(info.st_mode))
-        return fail("not a regular file or a FIFO");
+    if (!S_ISREG(info.st_mode) && !fifo)
+        return fail(fifoToo ? "not a regular file or a FIFO" : "not a regular file");
     pollfd waiting{fd, POLLIN, 0};
-    if (S_ISFIFO(info.st_mode) && ::poll(&waiting, 1, 1000) == 0)
+    if (fifo && ::poll(&waiting, 1, 1000) == 0)
         return fail("no program writes into this FIFO; start its writer first");
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
-    text.clear();
-    std::size_t lineStart = 0;  // where the line being read starts in `text`
-    long lines = 1;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+    // A regular file's size is taken at once, so that one larger than memory allows is
+    // refused before any of it is read.
+    const auto size = static_cast<std::size_t>(info.st_size);
+    if (size > mostBytes) return fail(larger);
+    try {
+        bytes.assign(size, '\0');
+    } catch (const std::exception&) {
+        return fail("larger than memory allows");
+    }
+    char chunk[65536];
+    for (std::size_t done = 0;;) {
+        // Into the file's size first, then whatever a FIFO or a growing file adds.
+        const bool within = done < bytes.size();
+        ssize_t n = within ? ::read(fd, bytes.data() + done, bytes.size() - done)
+                           : ::read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return fail(std::strerror(errno));
-        if (n == 0) break;
-        if (text.size() + static_cast<std::size_t>(n) > mostBytes)
-            return fail("larger than " + std::to_string(mostBytes >> 20) + " MiB");
-        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-            text.push_back(buffer[i]);
-            if (buffer[i] == '\n') {
-                lineStart = text.size();
-                ++lines;
-            } else if (text.size() - lineStart > longestLine) {
-                return fail(std::to_string(lines) + ": a line longer than " +
-                            std::to_string(longestLine) + " bytes");
-            }
+        if (n == 0) {
+            if (within) return fail("it shrank while it was read");
+            break;
         }
+        if (!within) {
+            if (bytes.size() + static_cast<std::size_t>(n) > mostBytes) return fail(larger);
+            bytes.append(chunk, static_cast<std::size_t>(n));
+        }
+        done += static_cast<std::size_t>(n);
     }
     ::close(fd);
+    return true;
+}
+
+std::shared_ptr<const std::string> stringWithContentsOfFile(
+    const std::optional<std::string>& path) {
+    auto text = std::make_shared<std::string>();
+    std::string error;
+    if (!path ||
+        !readWholeFile(*path, std::numeric_limits<std::size_t>::max(), false, *text, error) ||
+        !isValidUTF8(*text))
+        return nullptr;
+    return text;
+}
+
+bool readTextFile(const std::string& path, std::size_t longestLine, std::size_t mostBytes,
+                  std::string& text, std::string& error) {
+    if (!readWholeFile(path, mostBytes, true, text, error)) return false;
+    long lines = 1;
+    for (std::size_t i = 0, lineStart = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            lineStart = i + 1;
+            ++lines;
+        } else if (i + 1 - lineStart > longestLine) {
+            error = std::to_string(lines) + ": a line longer than " + std::to_string(longestLine) +
+                    " bytes";
+            return false;
+        }
+    }
     return true;
 }
 
@@ -165,36 +172,58 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Skips leading white space and a sign; returns whether the number is negative.
-bool skipToDigits(std::string_view& text) {
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    text.remove_prefix(i);
-    return negative;
+void skipBlanks(std::string_view& text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+}
+
+// The length of the decimal number at the start of `text`, by the one rule; 0 when it
+// starts with none. An exponent without digits is not part of the number.
+std::size_t decimalLength(std::string_view text) {
+    auto digitAt = [&](std::size_t k) { return k < text.size() && isDigit(text[k]); };
+    auto signAt = [&](std::size_t k) {
+        return k < text.size() && (text[k] == '+' || text[k] == '-');
+    };
+    std::size_t i = signAt(0) ? 1 : 0, digits = 0;
+    for (; digitAt(i); ++i) ++digits;
+    if (i < text.size() && text[i] == '.')
+        for (++i; digitAt(i); ++i) ++digits;
+    if (digits == 0) return 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t k = signAt(i + 1) ? i + 2 : i + 1;
+        if (digitAt(k)) {
+            while (digitAt(k)) ++k;
+            i = k;
+        }
+    }
+    return i;
 }
 }  // namespace
 
+bool readDecimal(std::string_view text, double& value, bool huge) {
+    if (text.empty() || decimalLength(text) != text.size()) return false;
+    double read = std::strtod(std::string(text).c_str(), nullptr);
+    if (!std::isfinite(read) && !huge) return false;
+    value = read;
+    return true;
+}
+
 float floatValue(std::string_view text) {
-    bool negative = skipToDigits(text);
-    // Only a decimal number counts: no "inf", "nan", hexadecimal, or a second sign.
-    bool startsNumber = !text.empty() && (isDigit(text[0]) ||
-                                          (text[0] == '.' && text.size() > 1 && isDigit(text[1])));
-    if (!startsNumber) return 0.0f;
+    skipBlanks(text);
+    text = text.substr(0, decimalLength(text));
+    if (text.empty()) return 0.0f;
+    if (text.front() == '+') text.remove_prefix(1);  // from_chars takes a minus sign only
     float value = 0.0f;
-    auto [end, error] =
-        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-    if (error == std::errc::result_out_of_range) {
-        // Let strtof tell overflow (infinity) from underflow (zero or subnormal).
-        std::string number(text.data(), end);
-        value = std::strtof(number.c_str(), nullptr);
-    }
-    return negative ? -value : value;
+    const char* end = text.data() + text.size();
+    if (std::from_chars(text.data(), end, value, std::chars_format::general).ec ==
+        std::errc::result_out_of_range)
+        value = std::strtof(std::string(text).c_str(), nullptr);  // tells overflow from underflow
+    return value;
 }
 
 int intValue(std::string_view text) {
-    bool negative = skipToDigits(text);
+    skipBlanks(text);
+    const bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '+' || negative)) text.remove_prefix(1);
     long long value = 0;
     const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
     for (char c : text) {

@@ -19,15 +19,21 @@ class StringArray {
     std::vector<std::string_view> pieces;
 };
 
-// The whole file as one text, or null when there is no path, the file cannot be read (a
-// file larger than memory allows included), or its bytes are not valid UTF-8.
+// The one reader of whole files: the bytes of a regular file, or where `fifoToo` allows it
+// a FIFO (one whose writer has not started within a second is refused rather than waited
+// for), at most `mostBytes`. False, with `error` one line when the file was at fault
+// (without its name), for anything else: a folder, a device, a file larger than memory
+// allows or one that shrank while it was read.
+bool readWholeFile(const std::string& path, std::size_t mostBytes, bool fifoToo, std::string& bytes,
+                   std::string& error);
+
+// The whole regular file as one text, or null when there is no path, the file cannot be
+// read, or its bytes are not valid UTF-8.
 std::shared_ptr<const std::string> stringWithContentsOfFile(const std::optional<std::string>& path);
 
-// Reads a text file for a reader that may be handed anything: a regular file or a FIFO
-// only (one whose writer has not started within a second is refused rather than waited
-// for), lines of at most `longestLine` bytes and `mostBytes` in all. False, with `error`
-// one line when the file was at fault (without its name; a line's number first where it is
-// about one).
+// A text file for a reader that may be handed anything: a regular file or a FIFO, lines of
+// at most `longestLine` bytes and `mostBytes` in all. False, with `error` one line (a
+// line's number first where it is about one), as readWholeFile.
 bool readTextFile(const std::string& path, std::size_t longestLine, std::size_t mostBytes,
                   std::string& text, std::string& error);
 
@@ -43,9 +49,19 @@ std::vector<std::string_view> componentsSeparatedByString(std::string_view text,
 std::optional<StringArray> componentsSeparatedByString(std::shared_ptr<const std::string> text,
                                                        std::string_view separator);
 
-// The number at the start of a text, after any white space and an optional sign; text after
-// it is ignored and a text without one gives 0. floatValue reads a decimal with optional
-// fraction and exponent to the nearest float (overflow gives infinity); intValue reads
-// decimal digits, saturating at the 32-bit limits.
+// The one rule for numbers, in records, on command lines and in model files: a plain
+// decimal number, [+-]digits[.digits][e[+-]digits], with a digit on either side of the
+// point; no hexadecimal, infinities or NaN, no spaces.
+//
+// readDecimal reads a text that is exactly one such number, finite; false, `value`
+// untouched, on anything else. With `huge`, a number too large for a double reads as the
+// infinity of its sign, for a range check to refuse with the value as typed, rather than
+// as no number at all.
+bool readDecimal(std::string_view text, double& value, bool huge = false);
+
+// The number at the start of a text, after any white space; text after it is ignored and a
+// text without one gives 0. floatValue reads it to the nearest float (overflow gives
+// infinity); intValue reads an optional sign and decimal digits, saturating at the 32-bit
+// limits.
 float floatValue(std::string_view text);
 int intValue(std::string_view text);

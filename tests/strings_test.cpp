@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <climits>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "platform/Strings.h"
 
 namespace {
@@ -65,6 +68,15 @@ TEST(FileText, ReadsTheWholeFileOrNothing) {
     EXPECT_FALSE(stringWithContentsOfFile((dir / "missing.txt").string()));
     EXPECT_FALSE(stringWithContentsOfFile(dir.string()));  // a folder is no text
     EXPECT_FALSE(stringWithContentsOfFile(std::nullopt));
+    // A FIFO is refused at once by a reader of regular files, and waited for a second by
+    // one that takes FIFOs: neither hangs without a writer.
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(stringWithContentsOfFile((dir / "fifo").string()));
+    std::string bytes, error;
+    EXPECT_FALSE(readWholeFile((dir / "fifo").string(), 1 << 20, true, bytes, error));
+    EXPECT_NE(error.find("no program writes into this FIFO"), std::string::npos) << error;
+    EXPECT_FALSE(readWholeFile((dir / "big.txt").string(), 1 << 20, false, bytes, error));
+    EXPECT_EQ(error, "larger than 1 MiB");
     fs::remove_all(dir);
 }
 
@@ -97,6 +109,18 @@ TEST(FileText, AFileLargerThanMemoryAllowsIsNoText) {
 }
 #endif
 
+TEST(Decimal, AWholeTextIsOnePlainDecimalNumber) {
+    double value = -1.0;
+    for (const char* good : {"1.5", "-2", "+.5", "4.", "1e3", "2.5E-2"})
+        EXPECT_TRUE(readDecimal(good, value)) << good;
+    EXPECT_EQ(value, 0.025);
+    for (const char* bad : {"", ".", "1e", "1 ", " 1", "0x10", "inf", "nan", "1,2", "--1", "1e999"})
+        EXPECT_FALSE(readDecimal(bad, value)) << bad;
+    EXPECT_EQ(value, 0.025);  // untouched
+    EXPECT_TRUE(readDecimal("-1e999", value, true));
+    EXPECT_EQ(value, -INFINITY);
+}
+
 TEST(LeadingNumbers, FloatValueReadsTheNumberAtTheStart) {
     EXPECT_EQ(floatValue("1.5"), 1.5f);
     EXPECT_EQ(floatValue("  \t\n-2.25xyz"), -2.25f);
@@ -104,6 +128,8 @@ TEST(LeadingNumbers, FloatValueReadsTheNumberAtTheStart) {
     EXPECT_EQ(floatValue(".5"), 0.5f);
     EXPECT_EQ(floatValue("3."), 3.0f);
     EXPECT_EQ(floatValue("2.5E2"), 250.0f);
+    EXPECT_EQ(floatValue("4e+1x"), 40.0f);
+    EXPECT_EQ(floatValue("4e+"), 4.0f);
     EXPECT_EQ(floatValue("1.100000"), 1.1f);
     EXPECT_EQ(floatValue("0.1000000000000000055511151231257827"), 0.1f);
     EXPECT_EQ(floatValue(""), 0.0f);
@@ -132,5 +158,56 @@ TEST(LeadingNumbers, IntValueReadsDecimalDigitsAndSaturates) {
     EXPECT_EQ(intValue(""), 0);
     EXPECT_EQ(intValue("x1"), 0);
     EXPECT_EQ(intValue("- 1"), 0);
+}
+// A table of one option of each kind, read from `args`.
+struct Table {
+    double angle = 0;
+    char letter = '?';
+    std::vector<double> place;
+    bool flag = false;
+    CommandLine line{"prog",
+                     "usage: prog\n",
+                     {
+                         {"--angle", "DEG", "an angle",
+                          [&](const OptionValue& v) { angle = v.number(1, 10, "degrees"); }},
+                         {"--letter", "a|b", "a letter",
+                          [&](const OptionValue& v) {
+                              letter = v.choice<char>({{"a", 'a'}, {"b", 'b'}});
+                          }},
+                         {"--place", "X,Y", "a place",
+                          [&](const OptionValue& v) { place = v.numbers(',', 2, "X,Y"); }},
+                         {"--secret", nullptr, nullptr, [&](const OptionValue&) { flag = true; }},
+                     }};
+    std::set<std::string_view> read(std::vector<std::string> args) {
+        std::vector<char*> argv{const_cast<char*>("prog")};
+        for (std::string& arg : args) argv.push_back(arg.data());
+        return readCommandLine(line, static_cast<int>(argv.size()), argv.data());
+    }
+};
+
+TEST(CommandLine, EachOptionIsReadByItsDeclarationAndTheGivenAreNamed) {
+    Table table;
+    auto given = table.read({"--place", "-1.5,2e1", "--angle", "10", "--letter", "b", "--secret"});
+    EXPECT_EQ(table.angle, 10.0);
+    EXPECT_EQ(table.letter, 'b');
+    EXPECT_EQ(table.place, (std::vector<double>{-1.5, 20.0}));
+    EXPECT_TRUE(table.flag);
+    EXPECT_EQ(given, (std::set<std::string_view>{"--angle", "--letter", "--place", "--secret"}));
+    const std::string help = helpText(table.line);
+    EXPECT_EQ(help.find("usage: prog\n  --angle DEG     an angle\n"), 0u) << help;
+    EXPECT_EQ(help.find("--secret"), std::string::npos) << help;
+}
+
+TEST(CommandLine, AValueThatDoesNotFitIsOneLineAndStatusTwo) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"--angle", "0x5"}, "^prog: --angle wants degrees, 1 to 10, not '0x5'\n$"},
+        {{"--angle", "10.5"}, "wants degrees, 1 to 10, not '10.5'"},
+        {{"--letter", "c"}, "^prog: --letter wants a or b, not 'c'\n$"},
+        {{"--place", "1,2,3"}, "--place wants X,Y, not '1,2,3'"},
+        {{"--angle"}, "^prog: option --angle needs a value\n$"},
+        {{"--angle", "5", "--bogus"}, "unknown option '--bogus'"},
+    };
+    for (const auto& [args, message] : cases)
+        EXPECT_EXIT(Table().read(args), testing::ExitedWithCode(2), message) << args[0];
 }
 }  // namespace

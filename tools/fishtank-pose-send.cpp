@@ -9,8 +9,10 @@
 #include <cstring>
 #include <limits>
 #include <numbers>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -21,31 +23,19 @@
 #include "platform/UdpSocket.h"
 
 namespace {
-const char usage[] =
+const char synopsis[] =
     "usage: fishtank-pose-send --port N [--host HOST] [--rate HZ] [--seconds S]\n"
     "                          [--pose X,Y,Z | --path sine|step | --trace FILE]\n"
-    "                          [--stamp] [--garbage N]\n"
     "  Sends head poses as opentrack \"UDP over network\" datagrams to HOST:N, as a\n"
-    "  head tracker does. HOST is a name or an IPv4 address (default 127.0.0.1).\n"
-    "  --pose X,Y,Z   a still head, offsets in centimetres (default 0,0,0)\n"
-    "  --path sine    x swings 20 cm either way, once every 4 s\n"
-    "  --path step    x 0, then 10 cm from half the time on\n"
-    "  --trace FILE   replays a fishtank-track --record trace at its own pace (pauses\n"
-    "                 longer than 5 s are played as 5 s)\n"
-    "  --rate HZ      poses a second (default 250; 0: as fast as it can)\n"
-    "  --seconds S    how long (default 5; a trace lasts as long as it does unless\n"
-    "                 given)\n"
-    "  --stamp        puts each pose's send time (monotonic seconds) in its roll\n"
-    "                 angle\n"
-    "  --garbage N    after each pose, N datagrams a receiver must drop\n"
-    "  Ends with status 1 when nobody listens on HOST:N.\n";
+    "  head tracker does.\n";
+
+const char closing[] = "  Ends with status 1 when nobody listens on HOST:N.\n";
 
 struct Options {
     int port = -1;
     std::string host = "127.0.0.1";
     double rate = 250, seconds = 5;
-    bool secondsGiven = false, rateGiven = false;
-    int motions = 0;  // of --pose, --path and --trace given
+    bool secondsGiven = false;
     HeadPose still;
     std::string path = "still", trace;
     bool stamp = false;
@@ -56,56 +46,58 @@ struct Options {
     failUsage("fishtank-pose-send", message);
 }
 
-double number(const std::string& option, const char* value, double lowest, double highest,
-              bool whole = false) {
-    auto fits = [&](double n) {
-        return n >= lowest && n <= highest && (!whole || n == std::floor(n));
-    };
-    char wanted[64];
-    std::snprintf(wanted, sizeof wanted, "a %s from %g to %g", whole ? "whole number" : "number",
-                  lowest, highest);
-    return readNumber("fishtank-pose-send", option, value, fits, wanted);
-}
-
 Options parse(int argc, char** argv) {
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--stamp") {
-            o.stamp = true;
-            continue;
-        }
-        const char* value = optionValue("fishtank-pose-send", usage, argc, argv, i,
-                                        {"--port", "--host", "--rate", "--seconds", "--garbage",
-                                         "--trace", "--path", "--pose"});
-        if (arg == "--port")
-            o.port = static_cast<int>(number(arg, value, 1, 65535, true));
-        else if (arg == "--host")
-            o.host = value;
-        else if (arg == "--rate") {
-            o.rate = number(arg, value, 0, 1e6);
-            o.rateGiven = true;
-        } else if (arg == "--seconds") {
-            o.seconds = number(arg, value, 0, 1e6);
-            o.secondsGiven = true;
-        } else if (arg == "--garbage")
-            o.garbage = static_cast<long>(number(arg, value, 0, 1e6, true));
-        else if (arg == "--trace") {
-            if (*value == '\0') fail("--trace needs a file name");
-            o.trace = value;
-        } else if (arg == "--path") {
-            o.path = value;
-            if (o.path != "sine" && o.path != "step") fail("--path wants sine or step");
-        } else {
-            double xyz[3];
-            if (!readList(value, ',', xyz, 3)) fail("--pose wants X,Y,Z");
-            o.still.x = xyz[0], o.still.y = xyz[1], o.still.z = xyz[2];
-        }
-        o.motions += arg == "--trace" || arg == "--path" || arg == "--pose";
-    }
+    const CommandLine line{
+        "fishtank-pose-send",
+        synopsis,
+        {
+            {"--port", "N", "the port poses go to",
+             [&](const OptionValue& v) {
+                 o.port = static_cast<int>(v.wholeNumber(1, 65535, "a port"));
+             }},
+            {"--host", "HOST", "a name or an IPv4 address (default 127.0.0.1)",
+             [&](const OptionValue& v) { o.host = v.text(); }},
+            {"--pose", "X,Y,Z", "a still head, offsets in centimetres (default 0,0,0)",
+             [&](const OptionValue& v) {
+                 std::vector<double> xyz = v.numbers(',', 3, "X,Y,Z");
+                 o.still.x = xyz[0], o.still.y = xyz[1], o.still.z = xyz[2];
+             }},
+            {"--path", "sine|step",
+             "sine: x swings 20 cm either way, once every 4 s; step: x 0, then 10 cm from half "
+             "the time on",
+             [&](const OptionValue& v) {
+                 o.path = v.choice<std::string>({{"sine", "sine"}, {"step", "step"}});
+             }},
+            {"--trace", "FILE",
+             "replays a fishtank-track --record trace at its own pace (pauses longer than 5 s "
+             "are played as 5 s)",
+             [&](const OptionValue& v) {
+                 if (v.text().empty()) v.fail("--trace needs a file name");
+                 o.trace = v.text();
+             }},
+            {"--rate", "HZ", "poses a second (default 250; 0: as fast as it can)",
+             [&](const OptionValue& v) { o.rate = v.number(0, 1e6, "poses a second"); }},
+            {"--seconds", "S",
+             "how long (default 5; a trace lasts as long as it does unless given)",
+             [&](const OptionValue& v) {
+                 o.seconds = v.number(0, 1e6, "seconds");
+                 o.secondsGiven = true;
+             }},
+            // For the tests and benchmarks: each pose's send time (monotonic seconds) in its roll
+            // angle, and after each pose N datagrams a receiver must drop.
+            {"--stamp", nullptr, nullptr, [&](const OptionValue&) { o.stamp = true; }},
+            {"--garbage", "N", nullptr,
+             [&](const OptionValue& v) {
+                 o.garbage = static_cast<long>(v.wholeNumber(0, 1e6, "a whole number"));
+             }},
+        },
+        closing};
+    const std::set<std::string_view> given = readCommandLine(line, argc, argv);
     if (o.port < 0) fail("--port is needed (see --help)");
-    if (o.motions > 1) fail("--pose, --path and --trace each give the head's motion: give one");
-    if (o.rateGiven && !o.trace.empty())
+    if (given.contains("--pose") + given.contains("--path") + given.contains("--trace") > 1)
+        fail("--pose, --path and --trace each give the head's motion: give one");
+    if (given.contains("--rate") && !o.trace.empty())
         fail("--rate does not apply to --trace, which plays at its own pace");
     return o;
 }

@@ -31,7 +31,7 @@
 #include "view/ModelDrawing.h"
 
 namespace {
-const char usage[] =
+const char synopsis[] =
     "usage: fishtank-render [--head X,Y,Z] [--size WxH] [-o FILE]\n"
     "       fishtank-render --screen WxH --eye X,Y,Z [--size WxH]\n"
     "                       [--stereo anaglyph [--ipd CM]] [-o FILE]\n"
@@ -39,33 +39,10 @@ const char usage[] =
     "                       [--size WxH] [-o FILE]\n"
     "       fishtank-render --help | --version\n"
     "  Each but --help and --version also takes [--model FILE|teapot [--model-units\n"
-    "  mm|cm|m|in] [--model-depth CM] [--scene tunnel|model]].\n"
-    "  Draws the Fishtank frame seen from head position X,Y,Z (default 0,0,1) at\n"
-    "  WxH pixels (default 720x720, at most 16384 each way) and writes it to FILE\n"
-    "  (default fishtank.png; - for standard output) as an 8-bit RGB PNG.\n"
-    "  X, Y and Z are decimal numbers. The head stays within x, y in [-100, 100] and\n"
-    "  z in [1, 100]: a value outside, a number too large for a float included, is\n"
-    "  drawn at the nearest bound, with a warning; hexadecimal, inf and nan are\n"
-    "  refused.\n"
-    "  An existing FILE keeps its permissions; a device or FIFO is written into.\n"
-    "  --screen draws the true-scale picture instead: what a window filling a screen\n"
-    "  W cm wide and H cm high (each 10 to 300, neither over 4 times the other) shows\n"
-    "  of the tunnel behind it, from an eye at X,Y,Z cm (from the screen's centre: x\n"
-    "  to the right, y up, z toward the viewer; each within 10000, z above 0, and\n"
-    "  drawn at 3 when nearer, with a warning). The tunnel's mouth spans the screen's\n"
-    "  height in its plane; each frame lies half that height deeper. --size keeps\n"
-    "  the screen's aspect (default 720 pixels high). --stereo anaglyph draws the\n"
-    "  left eye's picture in red and the right eye's in cyan, every line white, for\n"
-    "  red/cyan glasses: the eyes CM apart along x around X,Y,Z (default 6.3, from 3\n"
-    "  to 10).\n"
-    "  --animate draws a head path as a looping GIF (default fishtank.gif, at most\n"
-    "  2048x2048 and 3600 frames): orbit circles around the start position, leaning\n"
-    "  back, in S seconds (default 6, at most 3600); TRACE is a fishtank-track\n"
-    "  --record file, its poses drawn as recorded (before fishtank-track's smoothing)\n"
-    "  and mapped with fishtank-track's default distance and gain. N frames a second,\n"
-    "  1 to 50 (default 10).\n"
-    "  --model draws a model in the tunnel, in the picture of a true-scale window on\n"
-    "  a screen too:\n";
+    "  mm|cm|m|in] [--model-depth CM] [--scene tunnel|model]]; the model is drawn in\n"
+    "  the tunnel, in the picture of a true-scale window on a screen too.\n"
+    "  Draws the Fishtank frame seen from a head position, the true-scale picture of\n"
+    "  a window on a screen, or a head path as a looping GIF animation.\n";
 
 constexpr int mostFrames = 3600;
 
@@ -146,98 +123,124 @@ void checkFormat(const std::string& output, const std::string& format) {
     ending.erase(0, 1);
     for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const char* pictures[] = {"png", "gif", "jpg", "jpeg", "bmp", "tif", "tiff", "webp", "ppm"};
-    if (ending == format || std::find(std::begin(pictures), std::end(pictures), ending) ==
-                                std::end(pictures))
+    if (ending == format ||
+        std::find(std::begin(pictures), std::end(pictures), ending) == std::end(pictures))
         return;
-    fail("-o " + output + ": " + (format == "png" ? "one frame is a PNG" : "an animation is a GIF") +
-         ", not " + ending + "; name it ." + format);
+    fail("-o " + output + ": " +
+         (format == "png" ? "one frame is a PNG" : "an animation is a GIF") + ", not " + ending +
+         "; name it ." + format);
 }
 
 Options parse(int argc, char** argv) {
-    Options options;
-    const std::string fullUsage = std::string(usage) + modelUsage;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (readModelOption("fishtank-render", fullUsage.c_str(), argc, argv, i, options.model))
-            continue;
-        const char* value = optionValue("fishtank-render", fullUsage.c_str(), argc, argv, i,
-                                        {"--head", "--size", "-o", "--animate", "--fps",
-                                         "--seconds", "--screen", "--eye", "--stereo", "--ipd"});
-        if (arg == "--head") {
-            if (!readList(value, ',', options.head, 3, true))
-                fail(std::string("--head wants three numbers X,Y,Z, not '") + value + "'");
-            options.headGiven = true;
-            options.headText = value;
-        } else if (arg == "--size") {
-            double size[2];
-            auto fits = [](double n) { return n >= 1 && n <= 16384 && n == std::floor(n); };
-            if (!readList(value, 'x', size, 2) || !fits(size[0]) || !fits(size[1]))
-                fail(std::string("--size wants WxH, each 1 to 16384, not '") + value + "'");
-            options.width = static_cast<int>(size[0]);
-            options.height = static_cast<int>(size[1]);
-            options.sized = true;
-        } else if (arg == "--animate") {
-            if (*value == '\0') fail("--animate needs orbit or a trace file");
-            options.animate = value;
-        } else if (arg == "--fps") {
-            auto fits = [](double n) { return n >= 1 && n <= 50 && n == std::floor(n); };
-            options.framesPerSecond = static_cast<int>(
-                readNumber("fishtank-render", arg, value, fits, "a whole number from 1 to 50"));
-            options.framesPerSecondGiven = true;
-        } else if (arg == "--seconds") {
-            auto fits = [](double n) { return n > 0 && n <= mostFrames; };
-            options.seconds =
-                readNumber("fishtank-render", arg, value, fits, "a number above 0, at most 3600");
-            options.secondsGiven = true;
-        } else if (arg == "--screen") {
-            double size[2];
-            if (!readList(value, 'x', size, 2, true))
-                fail(std::string("--screen wants WxH in centimetres, not '") + value + "'");
-            options.screen = ScreenSize{size[0], size[1]};
-            if (std::optional<std::string> why = implausibleScreen(*options.screen, 0, 0))
-                fail(std::string("--screen ") + value + ": " + *why);
-        } else if (arg == "--eye") {
-            double eye[3];
-            if (!readList(value, ',', eye, 3, true))
-                fail(std::string("--eye wants three numbers X,Y,Z in centimetres, not '") + value +
-                     "'");
-            for (double v : eye)
-                if (std::fabs(v) > 10000)
-                    fail(std::string("--eye wants X,Y,Z each within 10000 cm, not '") + value +
-                         "'");
-            if (!(eye[2] > 0))
-                fail(std::string("--eye wants the eye in front of the screen (Z above 0), not '") +
-                     value + "'");
-            options.eye = ScreenPoint{eye[0], eye[1], eye[2]};
-        } else if (arg == "--stereo") {
-            if (std::string(value) != "anaglyph")
-                fail(std::string("--stereo wants anaglyph, not '") + value + "'");
-            options.anaglyph = true;
-        } else if (arg == "--ipd") {
-            auto fits = [](double n) { return n >= 3 && n <= 10; };
-            options.ipd =
-                readNumber("fishtank-render", arg, value, fits, "centimetres from 3 to 10");
-        } else {
-            if (*value == '\0') fail("-o needs a file name");
-            options.output = value;
-        }
-    }
-    checkTrueScale(options);
-    checkApplies(options);
-    checkModelChoice("fishtank-render", options.model);
-    if (options.animate.empty()) {
-        if (options.output.empty()) options.output = "fishtank.png";
+    Options o;
+    CommandLine line{
+        "fishtank-render",
+        synopsis,
+        {
+            {"--head", "X,Y,Z",
+             "the head position (default 0,0,1), decimal numbers. The head stays within x, y in "
+             "[-100, 100] and z in [1, 100]: a value outside, a number too large for a float "
+             "included, is drawn at the nearest bound, with a warning; hexadecimal, inf and nan "
+             "are refused",
+             [&](const OptionValue& v) {
+                 std::vector<double> head = v.numbers(',', 3, "three numbers X,Y,Z", true);
+                 std::copy(head.begin(), head.end(), o.head);
+                 o.headGiven = true;
+                 o.headText = v.text();
+             }},
+            {"--size", "WxH",
+             "the picture in pixels (default 720x720, at most 16384 each way; an animation's "
+             "default 256x256, at most 2048x2048)",
+             [&](const OptionValue& v) {
+                 const char wanted[] = "WxH, each 1 to 16384";
+                 std::vector<double> size = v.numbers('x', 2, wanted);
+                 for (double n : size)
+                     if (!(n >= 1 && n <= 16384 && n == std::floor(n))) v.wrong(wanted);
+                 o.width = static_cast<int>(size[0]);
+                 o.height = static_cast<int>(size[1]);
+                 o.sized = true;
+             }},
+            {"-o", "FILE",
+             "writes it to FILE (default fishtank.png, or fishtank.gif for an animation; - for "
+             "standard output) as an 8-bit RGB PNG, or a GIF. An existing FILE keeps its "
+             "permissions; a device or FIFO is written into",
+             [&](const OptionValue& v) {
+                 if (v.text().empty()) v.fail("-o needs a file name");
+                 o.output = v.text();
+             }},
+            {"--screen", "WxH",
+             "draws the true-scale picture instead: what a window filling a screen W cm wide and "
+             "H cm high (each 10 to 300, neither over 4 times the other) shows of the tunnel "
+             "behind it. The tunnel's mouth spans the screen's height in its plane; each frame "
+             "lies half that height deeper. --size keeps the screen's aspect (default 720 pixels "
+             "high)",
+             [&](const OptionValue& v) {
+                 std::vector<double> size = v.numbers('x', 2, "WxH in centimetres", true);
+                 o.screen = ScreenSize{size[0], size[1]};
+                 if (std::optional<std::string> why = implausibleScreen(*o.screen, 0, 0))
+                     v.fail("--screen " + v.text() + ": " + *why);
+             }},
+            {"--eye", "X,Y,Z",
+             "the eye of the true-scale picture, in cm from the screen's centre: x to the right, "
+             "y up, z toward the viewer; each within 10000, z above 0, and drawn at 3 when "
+             "nearer, with a warning",
+             [&](const OptionValue& v) {
+                 std::vector<double> eye =
+                     v.numbers(',', 3, "three numbers X,Y,Z in centimetres", true);
+                 for (double n : eye)
+                     if (std::fabs(n) > 10000) v.wrong("X,Y,Z each within 10000 cm");
+                 if (!(eye[2] > 0)) v.wrong("the eye in front of the screen (Z above 0)");
+                 o.eye = ScreenPoint{eye[0], eye[1], eye[2]};
+             }},
+            {"--stereo", "anaglyph|off",
+             "anaglyph draws the left eye's picture in red and the right eye's in cyan, every "
+             "line white, for red/cyan glasses",
+             [&](const OptionValue& v) {
+                 o.anaglyph = v.choice<bool>({{"anaglyph", true}, {"off", false}});
+             }},
+            {"--ipd", "CM",
+             "the eyes' distance apart along x around the eye, 3 to 10 (default 6.3)",
+             [&](const OptionValue& v) { o.ipd = v.number(3, 10, "centimetres"); }},
+            {"--animate", "orbit|TRACE",
+             "draws a head path as a looping GIF of at most 3600 frames: orbit circles around the "
+             "start position, leaning back; TRACE is a fishtank-track --record file, its poses "
+             "drawn as recorded (before fishtank-track's smoothing) and mapped with "
+             "fishtank-track's default distance and gain",
+             [&](const OptionValue& v) {
+                 if (v.text().empty()) v.fail("--animate needs orbit or a trace file");
+                 o.animate = v.text();
+             }},
+            {"--fps", "N", "an animation's frames a second, 1 to 50 (default 10)",
+             [&](const OptionValue& v) {
+                 o.framesPerSecond = static_cast<int>(v.wholeNumber(1, 50, "a whole number"));
+                 o.framesPerSecondGiven = true;
+             }},
+            {"--seconds", "S",
+             "an animation's length, above 0, at most 3600: the orbit's time once around "
+             "(default 6), or where the trace is cut (default: all of it)",
+             [&](const OptionValue& v) {
+                 o.seconds = v.numberAbove(0, mostFrames, "a number");
+                 o.secondsGiven = true;
+             }},
+        }};
+    std::vector<Option> model = modelOptions(o.model);
+    line.options.insert(line.options.end(), model.begin(), model.end());
+    readCommandLine(line, argc, argv);
+    checkTrueScale(o);
+    checkApplies(o);
+    checkModelChoice("fishtank-render", o.model);
+    if (o.animate.empty()) {
+        if (o.output.empty()) o.output = "fishtank.png";
     } else {
-        if (options.output.empty()) options.output = "fishtank.gif";
-        if (!options.sized) options.width = options.height = 256;
-        if (options.width > 2048 || options.height > 2048)
-            fail("an animation is at most 2048x2048");
+        if (o.output.empty()) o.output = "fishtank.gif";
+        if (!o.sized) o.width = o.height = 256;
+        if (o.width > 2048 || o.height > 2048) fail("an animation is at most 2048x2048");
     }
-    checkFormat(options.output, options.animate.empty() ? "png" : "gif");
-    if (!options.animate.empty() && options.animate != "orbit" && options.output != "-" &&
-        sameFile(options.output, options.animate))
-        fail("-o " + options.output + " is the trace that --animate reads");
-    return options;
+    checkFormat(o.output, o.animate.empty() ? "png" : "gif");
+    if (!o.animate.empty() && o.animate != "orbit" && o.output != "-" &&
+        sameFile(o.output, o.animate))
+        fail("-o " + o.output + " is the trace that --animate reads");
+    return o;
 }
 
 struct Head {
@@ -266,8 +269,8 @@ std::vector<Head> headPath(const Options& options) {
     for (const std::string& note : read.notes)
         std::fprintf(stderr, "fishtank-render: %s\n", note.c_str());
     const std::vector<TracedPose>& trace = read.poses;
-    double length = options.secondsGiven ? std::min(options.seconds, trace.back().time)
-                                         : trace.back().time;
+    double length =
+        options.secondsGiven ? std::min(options.seconds, trace.back().time) : trace.back().time;
     if (length * fps + 1 > mostFrames)
         fail("the trace lasts " + std::to_string(length) + " s: more than 3600 frames at " +
              std::to_string(options.framesPerSecond) + " a second");
@@ -356,7 +359,8 @@ int main(int argc, char** argv) {
     try {
         if (!options.animate.empty()) {
             std::vector<Head> path = headPath(options);
-            Renderer renderer(options.width, options.height, std::move(model), options.model.tunnel);
+            Renderer renderer(options.width, options.height, std::move(model),
+                              options.model.tunnel);
             writeImageFile(*output, [&](std::FILE* file) {
                 GifAnimation animation(file, options.width, options.height,
                                        options.framesPerSecond);
