@@ -1,9 +1,7 @@
 #include "camera/PictureSequence.h"
 
-#include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,9 +12,10 @@
 #include <stdexcept>
 
 #include "camera/Picture.h"
+#include "platform/Strings.h"
 
 namespace {
-constexpr off_t largestPictureFile = off_t{1} << 28;
+constexpr std::size_t largestPictureFile = std::size_t{1} << 28;
 
 // The name of a sequence's picture `number`; the pattern is checked by isPattern.
 std::string sequenceFrame(const std::string& pattern, long number) {
@@ -56,23 +55,11 @@ bool startsWith(const std::vector<unsigned char>& bytes,
 // The bytes of a regular file, without waiting on a FIFO or a device.
 PictureSequence::PictureFile PictureSequence::readFile(const std::string& path,
                                                        std::vector<unsigned char>& bytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? PictureFile::missing : PictureFile::unreadable;
-    struct stat info {};
-    bool read =
-        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= largestPictureFile;
-    if (read) {
-        bytes.resize(static_cast<std::size_t>(info.st_size));
-        std::size_t got = 0;
-        while (read && got < bytes.size()) {
-            ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR) continue;
-            read = n > 0;
-            got += read ? static_cast<std::size_t>(n) : 0;
-        }
-    }
-    ::close(fd);
-    return read ? PictureFile::read : PictureFile::unreadable;
+    std::string read, error;
+    if (!readWholeFile(path, largestPictureFile, false, read, error))
+        return exists(path) ? PictureFile::unreadable : PictureFile::missing;
+    bytes.assign(read.begin(), read.end());
+    return PictureFile::read;
 }
 
 bool PictureSequence::isPattern(const std::string& name) {
