@@ -27,7 +27,7 @@ for face in astronaut hopper; do
         wait
         "$build/bench/camera-bench" accuracy "$work/still.$ext" "$work/path.$ext" > "$work/figures"
         awk -v face="$face" -v room="$room" '
-            /^poses/ { still = $6; path = $9 }
+            /^poses/ { still = $8; path = $11 }
             /^[xyz] / { rms[$1] = $2; jitter[$1] = $4 }
             END { printf "%-10s %-11s %8.1f / %5.1f   %6.3f / %5.3f / %5.3f   %6.4f / %6.4f / %6.4f\n",
                          face, room, still, path, rms["x"], rms["y"], rms["z"],
