@@ -2,14 +2,16 @@
 //   camera-bench times VIDEO          per-frame processing, following the face (and placing
 //                                     its landmarks alone) and searching the whole picture:
 //                                     min, p50, p99, max
-//   camera-bench accuracy STILL PATH  how closely the raw poses follow the moving head, and
-//                                     how still they hold a still one (the drawn head's:
+//   camera-bench accuracy STILL PATH  the share of frames with a pose, how closely the raw
+//                                     poses follow the moving head, and how still they
+//                                     hold a still one (the drawn head's:
 //                                     bench/filter_bench.cpp)
 //   camera-bench decode VIDEO         the MJPG frames of a video decoded to grey as the
 //                                     camera device decodes them, against the capture
 //                                     library's grey decoding and its colour decoding with
 //                                     the conversion after: min, median, max per frame
 // The videos play in real time, as the program plays them.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -34,10 +36,13 @@ struct Pose {
     HeadPose raw;
 };
 
+// The poses of the video at `path`; `shown` counts its frames from the first second on,
+// once the neutral place is taken.
 std::vector<Pose> follow(const char* path, Durations& following, Durations& whole,
-                         Durations& landmarking) {
+                         Durations& landmarking, int& shown) {
     std::vector<Pose> poses;
     followVideo(path, 60.0, [&](const VideoFrame& frame, const FaceTrack& track, double) {
+        shown += frame.number >= SyntheticCamera::framesPerSecond;
         double processing = monotonicSeconds() - frame.device.readTime;
         if (track.wholeSearch)
             whole.add(processing);
@@ -81,8 +86,16 @@ double pathError(const std::vector<Pose>& moving, const std::vector<double>& val
 
 void accuracy(const char* stillVideo, const char* pathVideo) {
     Durations ignored;
-    std::vector<Pose> still = follow(stillVideo, ignored, ignored, ignored);
-    std::vector<Pose> moving = follow(pathVideo, ignored, ignored, ignored);
+    int stillShown = 0, movingShown = 0;
+    std::vector<Pose> still = follow(stillVideo, ignored, ignored, ignored, stillShown);
+    std::vector<Pose> moving = follow(pathVideo, ignored, ignored, ignored, movingShown);
+    auto share = [](const std::vector<Pose>& poses, int shown) {
+        return 100.0 * static_cast<double>(std::count_if(poses.begin(), poses.end(), [](const Pose& p) {
+                   return p.t >= 1.0;
+               })) / std::max(shown, 1);
+    };
+    std::printf("poses, from the first second on: still %.1f %%, path %.1f %%\n",
+                share(still, stillShown), share(moving, movingShown));
     const char* names = "xyz";
     double HeadPose::*axes[] = {&HeadPose::x, &HeadPose::y, &HeadPose::z};
     std::printf("axis  path RMS raw  still SD raw  still jitter raw (cm)\n");
@@ -154,7 +167,8 @@ int decode(const char* video) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "times") == 0) {
         Durations following, whole, landmarking;
-        follow(argv[2], following, whole, landmarking);
+        int shown = 0;
+        follow(argv[2], following, whole, landmarking, shown);
         printSpread("following the face", following);
         printSpread("  of which landmarks", landmarking);
         printSpread("searching the picture", whole);

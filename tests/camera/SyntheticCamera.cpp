@@ -1,7 +1,10 @@
 #include "tests/camera/SyntheticCamera.h"
 
+#include <stdio.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -53,26 +56,28 @@ struct SyntheticCamera::Face {
     double eyesApart = 0;
 };
 
-SyntheticCamera::SyntheticCamera(int width, int height, double fieldOfView, unsigned seed)
+SyntheticCamera::SyntheticCamera(int width, int height, double fieldOfView, unsigned seed,
+                                 Room room)
     : width(width),
       height(height),
+      room(room),
       focal(width / 2.0 / std::tan(fieldOfView / 2.0 * std::numbers::pi / 180.0)),
       faces(std::size(allTestFaces)),
       noise(seed) {
     // A room: a wall lit from above with broad shading, a fine grain of its own, and the
     // edges of shelves, doors and pictures.
-    cv::RNG room(seed + 1);
+    cv::RNG walls(seed + 1);
     cv::Mat shading(5, 7, CV_32F), grain(height, width, CV_32F);
-    room.fill(shading, cv::RNG::UNIFORM, 90, 170);
+    walls.fill(shading, cv::RNG::UNIFORM, 90, 170);
     cv::resize(shading, background, {width, height}, 0, 0, cv::INTER_CUBIC);
     for (int y = 0; y < height; ++y) background.row(y) += 40.0 * (0.5 - double(y) / height);
-    room.fill(grain, cv::RNG::NORMAL, 0, 6);
+    walls.fill(grain, cv::RNG::NORMAL, 0, 6);
     cv::GaussianBlur(grain, grain, {0, 0}, 1.5);
     background += grain;
     for (int i = 0; i < 14; ++i) {
-        cv::Point corner(room.uniform(0, width), room.uniform(0, height));
-        cv::Size size(room.uniform(width / 20, width / 4), room.uniform(height / 20, height / 4));
-        cv::rectangle(background, cv::Rect(corner, size), cv::Scalar(room.uniform(20, 240)), 2);
+        cv::Point corner(walls.uniform(0, width), walls.uniform(0, height));
+        cv::Size size(walls.uniform(width / 20, width / 4), walls.uniform(height / 20, height / 4));
+        cv::rectangle(background, cv::Rect(corner, size), cv::Scalar(walls.uniform(20, 240)), 2);
     }
 }
 
@@ -87,6 +92,16 @@ const char* nameOf(TestFace face) {
         case TestFace::tighterCrop: return "astronaut with less background";
         case TestFace::halfResolution: return "astronaut at half resolution";
         case TestFace::hopper: return "Grace Hopper";
+    }
+    return "";
+}
+
+const char* nameOf(Room room) {
+    switch (room) {
+        case Room::clean: return "clean";
+        case Room::dim: return "dim";
+        case Room::blurred: return "blurred";
+        case Room::compressed: return "compressed";
     }
     return "";
 }
@@ -183,20 +198,48 @@ void SyntheticCamera::draw(cv::Mat& frame, const DrawnHead& head) {
     region = region.mul(1 - weight) + drawn.mul(weight);
 }
 
-cv::Mat SyntheticCamera::picture(const std::vector<DrawnHead>& heads, double t) {
+cv::Mat SyntheticCamera::scene(const std::vector<DrawnHead>& heads) {
     cv::Mat frame = background.clone();
     std::vector<DrawnHead> farFirst = heads;
     std::sort(farFirst.begin(), farFirst.end(), [](const DrawnHead& a, const DrawnHead& b) {
         return a.place.z > b.place.z;
     });
     for (const DrawnHead& head : farFirst) draw(frame, head);
-    frame *= 1.0 + 0.04 * std::sin(2 * std::numbers::pi * t / 2.5);
-    cv::Mat grain(frame.size(), CV_32F);
-    noise.fill(grain, cv::RNG::NORMAL, 0, 3);
-    frame += grain;
+    return frame;
+}
+
+// The light of a scene made a picture, its flicker and the sensor's noise added.
+cv::Mat SyntheticCamera::exposed(cv::Mat light, double t) {
+    light *= 1.0 + 0.04 * std::sin(2 * std::numbers::pi * t / 2.5);
+    cv::Mat grain(light.size(), CV_32F);
+    noise.fill(grain, cv::RNG::NORMAL, 0, 1);
+    if (room == Room::dim) {
+        // In electrons: 14 a grey level in a lit room, where the shot noise at mid-grey is
+        // the 3 levels of the clean pictures; a fifth of them, read with 6 electrons of
+        // noise, then amplified to half the lit picture's levels.
+        constexpr double perLevel = 14.0, readNoise = 6.0, gain = 2.5;
+        cv::Mat charge = cv::max(light, 0.0) * (perLevel / 5), spread;
+        cv::sqrt(charge + readNoise * readNoise, spread);
+        light = (charge + grain.mul(spread)) * (gain / perLevel);
+    } else {
+        light += grain * 3;
+    }
     cv::Mat out;
-    frame.convertTo(out, CV_8U);
+    light.convertTo(out, CV_8U);
     return out;
+}
+
+cv::Mat SyntheticCamera::picture(const std::vector<DrawnHead>& heads, double t) {
+    return exposed(scene(heads), t);
+}
+
+cv::Mat SyntheticCamera::picture(const Heads& headsAt, double t) {
+    if (room != Room::blurred) return picture(headsAt(t), t);
+    constexpr int steps = 8;
+    cv::Mat light(height, width, CV_32F, cv::Scalar(0));
+    for (int i = 0; i < steps; ++i)
+        light += scene(headsAt(t + ((i + 0.5) / steps - 0.5) / framesPerSecond)) / steps;
+    return exposed(light, t);
 }
 
 cv::Mat SyntheticCamera::picture(const HeadPose& head, double t, bool withFace) {
@@ -230,16 +273,27 @@ HeadPose SyntheticCamera::path(double t) {
 }
 
 bool SyntheticCamera::writeVideo(const std::string& path, int width, int height, double seconds,
-                                 const std::function<std::vector<DrawnHead>(double)>& headsAt,
-                                 unsigned seed, int codec) {
-    SyntheticCamera camera(width, height, 60.0, seed);
+                                 const Heads& headsAt, unsigned seed, int codec, Room room) {
+    SyntheticCamera camera(width, height, 60.0, seed, room);
+    const int frames = static_cast<int>(seconds * framesPerSecond);
+    if (room == Room::compressed) {
+        const std::string command =
+            "ffmpeg -loglevel error -y -f rawvideo -pix_fmt gray -s " + std::to_string(width) +
+            "x" + std::to_string(height) + " -r 30 -i - -c:v libx264 -b:v 100k -pix_fmt yuv420p '" +
+            path + "'";
+        std::FILE* encoder = ::popen(command.c_str(), "w");
+        if (!encoder) return false;
+        bool written = true;
+        for (int k = 0; k < frames && written; ++k) {
+            cv::Mat picture = camera.picture(headsAt, k / framesPerSecond);
+            written = std::fwrite(picture.data, picture.total(), 1, encoder) == 1;
+        }
+        return ::pclose(encoder) == 0 && written;
+    }
     cv::VideoWriter video(path, cv::CAP_FFMPEG, codec, framesPerSecond, {width, height}, false);
     if (!video.isOpened()) return false;
     video.set(cv::VIDEOWRITER_PROP_QUALITY, 95);
-    for (int k = 0; k < seconds * framesPerSecond; ++k) {
-        double t = k / framesPerSecond;
-        video.write(camera.picture(headsAt(t), t));
-    }
+    for (int k = 0; k < frames; ++k) video.write(camera.picture(headsAt, k / framesPerSecond));
     return true;
 }
 

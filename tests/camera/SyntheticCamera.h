@@ -30,6 +30,15 @@ struct DrawnHead {
     double speech = 0.0;
 };
 
+// How a real room spoils the camera's pictures, each on its own: a dim room (a fifth of
+// the light, the camera's gain doubled and a half: the shot noise of a fifth of the
+// charge, and read noise, in a picture half as bright), a head moving during a long
+// exposure (the frame's whole 1/30 s, the picture the mean of 8 along the head's path),
+// and a webcam's heavy compression (H.264 at 100 kbit/s, x264 as ffmpeg has it, with its
+// skipped blocks).
+enum class Room { clean, dim, blurred, compressed };
+const char* nameOf(Room room);
+
 // Pictures a pinhole camera of a known field of view would take of faces at known places:
 // a face picture laid on a generic face's relief (a head's curve and a nose), turned and
 // placed as the head is, seen in perspective (hidden parts are not hidden: the relief is
@@ -38,11 +47,15 @@ struct DrawnHead {
 // slowly (4 % every 2.5 s). The picture is not mirrored.
 class SyntheticCamera {
   public:
-    SyntheticCamera(int width, int height, double fieldOfView, unsigned seed = 1);
+    SyntheticCamera(int width, int height, double fieldOfView, unsigned seed = 1,
+                    Room room = Room::clean);
     ~SyntheticCamera();
 
     // The picture at time `t` (seconds) of `heads`, the farthest drawn first.
     cv::Mat picture(const std::vector<DrawnHead>& heads, double t);
+    // The same of the heads `headsAt(t)`, blurred in a blurring room by their movement.
+    using Heads = std::function<std::vector<DrawnHead>(double)>;
+    cv::Mat picture(const Heads& headsAt, double t);
     // The astronaut at `head`, or no face.
     cv::Mat picture(const HeadPose& head, double t, bool withFace = true);
     GreyImage grey(const HeadPose& head, double t, bool withFace = true);
@@ -57,13 +70,14 @@ class SyntheticCamera {
     static HeadPose path(double t);
 
     // Writes a video (MJPG, as webcams send, in AVI; or in the `codec` given) of `seconds`
-    // at 30 frames a second of the heads `headsAt(t)`, its noise from `seed`. False when
-    // it cannot be written.
+    // at 30 frames a second of the heads `headsAt(t)` in `room`, its noise from `seed`.
+    // A compressing room writes H.264 through ffmpeg, in the container `path` names. False
+    // when it cannot be written.
     static constexpr double framesPerSecond = 30.0;
     static bool writeVideo(const std::string& path, int width, int height, double seconds,
-                           const std::function<std::vector<DrawnHead>(double)>& headsAt,
-                           unsigned seed = 1,
-                           int codec = cv::VideoWriter::fourcc('M', 'J', 'P', 'G'));
+                           const Heads& headsAt, unsigned seed = 1,
+                           int codec = cv::VideoWriter::fourcc('M', 'J', 'P', 'G'),
+                           Room room = Room::clean);
     // The astronaut at offset `offsetAt(t)` from the neutral place, or no face at all.
     static bool writeVideo(const std::string& path, int width, int height, double seconds,
                            const std::function<HeadPose(double)>& offsetAt, bool withFace = true);
@@ -72,8 +86,11 @@ class SyntheticCamera {
     struct Face;
     const Face& face(TestFace which);
     void draw(cv::Mat& frame, const DrawnHead& head);
+    cv::Mat scene(const std::vector<DrawnHead>& heads);
+    cv::Mat exposed(cv::Mat light, double t);
 
     int width, height;
+    Room room;
     double focal;
     std::vector<Face> faces;  // by TestFace, read when first drawn
     cv::Mat background;
