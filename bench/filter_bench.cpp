@@ -116,7 +116,7 @@ std::vector<HeadPose> drawn(const std::vector<Pose>& poses, const std::vector<Pi
                 heads.push_back(smoothed);
                 break;
             case Way::filtered:
-                heads.push_back(predictor.position());
+                heads.push_back(predictor.predict(predictor.time()));
                 break;
             case Way::predicted:
                 heads.push_back(predictor.predict(picture.seen));

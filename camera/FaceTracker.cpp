@@ -75,15 +75,11 @@ void FaceTracker::measure(const GreyImage& picture, FaceTrack& track) {
             track.outcome = FaceTrack::Outcome::pictureTooSmall;
         return;
     }
-    const double begun = monotonicSeconds();
     landmarks.place(picture, {track.face.x, track.face.y, track.face.size * landmarkBoxScale},
                     track.shape);
-    track.landmarking = monotonicSeconds() - begun;
     track.landmarked = true;
-    track.measured =
-        fitFace(track.shape, eyes.centres(picture, track.shape, facePoses->isTakingNeutral()),
-                facePoses->geometry(), track.measure);
-    if (!track.measured) {
+    if (!fitFace(track.shape, eyes.centres(picture, track.shape, facePoses->isTakingNeutral()),
+                 facePoses->geometry(), track.measure)) {
         track.outcome = FaceTrack::Outcome::notFitted;
         return;
     }

@@ -28,8 +28,6 @@ struct FaceTrack {
     FaceBox face;
     bool landmarked = false;
     FaceShape shape{};
-    double landmarking = 0.0;  // seconds, placing the landmarks
-    bool measured = false;
     FaceMeasure measure;
     CameraPose pose{};  // when posed
     std::string error;

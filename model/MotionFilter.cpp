@@ -65,7 +65,6 @@ double MotionFilter::predict(double time) const {
 }
 
 void HeadPredictor::add(const HeadPose& pose, double time) {
-    if (checkPose(pose) != PoseDatagram::accepted) return;
     if (x.jumps(pose.x, time) || y.jumps(pose.y, time) || z.jumps(pose.z, time)) reset();
     x.add(pose.x, time);
     y.add(pose.y, time);
@@ -79,14 +78,6 @@ HeadPose HeadPredictor::predict(double time) const {
     predicted.y = y.predict(time);
     predicted.z = z.predict(time);
     return predicted;
-}
-
-HeadPose HeadPredictor::position() const {
-    HeadPose filtered = newest;
-    filtered.x = x.position();
-    filtered.y = y.position();
-    filtered.z = z.position();
-    return filtered;
 }
 
 void HeadPredictor::reset() {

@@ -45,7 +45,6 @@ class MotionFilter {
     double predict(double time) const;
     // The place at the last value's time: the filter without prediction.
     double position() const { return now.place; }
-    double velocity() const { return now.speed; }
     double time() const { return lastTime; }  // the last value's
     bool started() const { return running; }
     void reset() { running = false; }
@@ -73,15 +72,15 @@ class MotionFilter {
 
 // A head's place followed and predicted on all three axes; its angles are the newest
 // pose's. x and y share one tuning, z has its own. A jump on any axis is a new face and
-// starts all three again; a pose that checkPose() refuses is passed over.
+// starts all three again. Its poses are ones that checkPose() accepts.
 class HeadPredictor {
   public:
     HeadPredictor(MotionNoise sideways, MotionNoise distance)
         : x(sideways), y(sideways), z(distance) {}
 
     void add(const HeadPose& pose, double time);
+    // The head at `time`; at time(), the filter's place without prediction.
     HeadPose predict(double time) const;
-    HeadPose position() const;                // without prediction
     double time() const { return x.time(); }  // the last pose's
     bool started() const { return x.started(); }
     void reset();

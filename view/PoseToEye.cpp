@@ -46,7 +46,7 @@ bool PoseToEye::started() const {
 
 HeadPose PoseToEye::headAt(double seen) const {
     if (settings.filtering != Filtering::motion) return smoothed.value_or(HeadPose{});
-    return settings.predict ? predictor.predict(seen) : predictor.position();
+    return settings.predict ? predictor.predict(seen) : predictor.predict(predictor.time());
 }
 
 double PoseToEye::horizon(double seen) const {
