@@ -2,8 +2,8 @@
 # The head drawn where it is when the picture is seen. The program itself, under Xvfb and
 # llvmpipe (720x720), follows the tests' synthetic videos (640x480, 30 frames/s, 10 s: a
 # still face, and the moving path) RUNS times (default 3) in each of three settings: its
-# prediction on (the default), off (--predict off), and the One Euro filter the camera had
-# before (--smooth 2,0.3,1.5,0.3). From its records (--record, --record-frames): the moving
+# prediction on (the default), off (--predict off), and a One Euro filter for comparison
+# (--smooth 2,0.3,1.5,0.3). From its records (--record, --record-frames): the moving
 # path's RMS error of the head each picture drew against the truth when it was seen, the
 # still face's jitter from picture to picture against the raw poses', and the pictures a
 # second; from /proc: the program's CPU while following, and the drawing's share (the main
