@@ -3,23 +3,26 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/Strings.h"
 
-void failUsage(const char* program, const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", program, message.c_str());
-    std::exit(2);
-}
-
-void exitWritten(const char* program) {
+namespace {
+// Ends once what was printed on standard output is out: status 0, or 1 with the reason on
+// standard error when it could not be written (a full disk, a closed output).
+[[noreturn]] void endWritten(const char* program) {
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "%s: cannot write to standard output: %s\n", program,
                      std::strerror(errno ? errno : EIO));
-        std::exit(1);
+        throw EarlyEnd{1};
     }
-    std::exit(0);
+    throw EarlyEnd{0};
+}
+}  // namespace
+
+void failUsage(const char* program, const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", program, message.c_str());
+    throw EarlyEnd{2};
 }
 
 bool readList(std::string_view text, char separator, double* out, std::size_t count, bool huge) {
@@ -124,11 +127,11 @@ std::set<std::string_view> readCommandLine(const CommandLine& line, int argc, ch
         errno = 0;  // a failed print leaves its reason there
         if (name == "--help" || name == "-h") {
             std::fputs(helpText(line).c_str(), stdout);
-            exitWritten(line.program);
+            endWritten(line.program);
         }
         if (name == "--version") {
             std::printf("%s %s\n", line.program, FISHTANK_VERSION);
-            exitWritten(line.program);
+            endWritten(line.program);
         }
         const Option* option = nullptr;
         for (const Option& o : line.options)

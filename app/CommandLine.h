@@ -13,11 +13,15 @@
 // The command lines of fishtank-track, fishtank-render and fishtank-pose-send, each a table
 // that declares every option once; the parser and --help both come from it. A bad option
 // or value is one line on stderr, "PROGRAM: MESSAGE", and exit status 2.
-[[noreturn]] void failUsage(const char* program, const std::string& message);
 
-// Exits once what was printed on standard output is out: status 0, or 1 with the reason
-// on standard error when it could not be written (a full disk, a closed output).
-[[noreturn]] void exitWritten(const char* program);
+// A program's end before its work, its line already told: a usage error (2), a set-up that
+// cannot go on (1), or --help or --version printed (0, or 1 when it could not be written).
+// Thrown up to main, which returns the status, so that what is open is closed in order.
+struct EarlyEnd {
+    int status;
+};
+
+[[noreturn]] void failUsage(const char* program, const std::string& message);
 
 // Reads exactly `count` numbers separated by `separator`, each a plain decimal number
 // (readDecimal, with its `huge`); false on anything else.

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 
 #include "model/ModelFile.h"
@@ -82,7 +81,7 @@ std::unique_ptr<ModelDrawing> loadModel(const char* program, const ModelChoice& 
         if (!teapot) {
             std::fprintf(stderr, "%s: cannot load the model teapot: teapot10.stl is not in %s\n",
                          program, Bundle::mainBundle().resourcePath().c_str());
-            std::exit(1);
+            throw EarlyEnd{1};
         }
         path = *teapot;
     }
@@ -94,7 +93,7 @@ std::unique_ptr<ModelDrawing> loadModel(const char* program, const ModelChoice& 
         took = progress.seconds();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: cannot load the model %s: %s\n", program, path.c_str(), e.what());
-        std::exit(1);
+        throw EarlyEnd{1};
     }
     // A format with units of its own is drawn at its real size in them.
     std::optional<double> centimetresPerUnit = choice.centimetresPerUnit;

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -514,7 +513,7 @@ int trackWithoutWindow(CameraTracker& camera, const TrackingSettings& settings,
 }
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     // Set-up: the options, the model, the pose source, then the window.
     const bool reportable = standardOutputOpen();
     ensureStandardStreamsOpen();
@@ -710,4 +709,6 @@ int main(int argc, char** argv) {
     // the window system, as fishtank's, is left to the process's end.
     tellTheEnd(camera.get(), sender.get(), report);
     return 0;
+} catch (const EarlyEnd& end) {
+    return end.status;
 }

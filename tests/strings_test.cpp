@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -207,7 +208,17 @@ TEST(CommandLine, AValueThatDoesNotFitIsOneLineAndStatusTwo) {
         {{"--angle"}, "^prog: option --angle needs a value\n$"},
         {{"--angle", "5", "--bogus"}, "unknown option '--bogus'"},
     };
-    for (const auto& [args, message] : cases)
-        EXPECT_EXIT(Table().read(args), testing::ExitedWithCode(2), message) << args[0];
+    for (const auto& [args, message] : cases) {
+        testing::internal::CaptureStderr();
+        int status = -1;
+        try {
+            Table().read(args);
+        } catch (const EarlyEnd& end) {
+            status = end.status;
+        }
+        const std::string told = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, 2) << args[0];
+        EXPECT_TRUE(std::regex_search(told, std::regex(message))) << told;
+    }
 }
 }  // namespace

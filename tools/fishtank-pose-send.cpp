@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <numbers>
@@ -132,7 +131,7 @@ std::vector<unsigned char> garbageDatagram(long k) {
 }
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     Options o = parse(argc, argv);
     std::vector<TracedPose> trace;
     if (!o.trace.empty()) {
@@ -160,7 +159,7 @@ int main(int argc, char** argv) {
         else
             std::fprintf(stderr, "fishtank-pose-send: cannot send to %s:%d: %s\n", o.host.c_str(),
                          o.port, std::strerror(error));
-        std::exit(1);
+        throw EarlyEnd{1};
     };
     auto send = [&](const void* bytes, std::size_t size) {
         if (!socket.send(bytes, size)) stop(errno);
@@ -197,4 +196,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "fishtank-pose-send: sent %ld poses and %ld bad datagrams\n", sent,
                  garbage);
     return 0;
+} catch (const EarlyEnd& end) {
+    return end.status;
 }

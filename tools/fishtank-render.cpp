@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <iterator>
@@ -349,7 +348,7 @@ std::vector<std::uint8_t> trueScaleFrame(Renderer& renderer, const Options& opti
 }
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     const bool standardOutputWasOpen = standardOutputOpen();
     ensureStandardStreamsOpen();
     Options options = parse(argc, argv);
@@ -384,4 +383,6 @@ int main(int argc, char** argv) {
     }
     if (options.output != "-") std::printf("wrote %s\n", options.output.c_str());
     return 0;
+} catch (const EarlyEnd& end) {
+    return end.status;
 }
