@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -201,11 +201,11 @@ TEST(CommandLine, EachOptionIsReadByItsDeclarationAndTheGivenAreNamed) {
 
 TEST(CommandLine, AValueThatDoesNotFitIsOneLineAndStatusTwo) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
-        {{"--angle", "0x5"}, "^prog: --angle wants degrees, 1 to 10, not '0x5'\n$"},
+        {{"--angle", "0x5"}, "prog: --angle wants degrees, 1 to 10, not '0x5'\n"},
         {{"--angle", "10.5"}, "wants degrees, 1 to 10, not '10.5'"},
-        {{"--letter", "c"}, "^prog: --letter wants a or b, not 'c'\n$"},
+        {{"--letter", "c"}, "prog: --letter wants a or b, not 'c'\n"},
         {{"--place", "1,2,3"}, "--place wants X,Y, not '1,2,3'"},
-        {{"--angle"}, "^prog: option --angle needs a value\n$"},
+        {{"--angle"}, "prog: option --angle needs a value\n"},
         {{"--angle", "5", "--bogus"}, "unknown option '--bogus'"},
     };
     for (const auto& [args, message] : cases) {
@@ -218,7 +218,8 @@ TEST(CommandLine, AValueThatDoesNotFitIsOneLineAndStatusTwo) {
         }
         const std::string told = testing::internal::GetCapturedStderr();
         EXPECT_EQ(status, 2) << args[0];
-        EXPECT_TRUE(std::regex_search(told, std::regex(message))) << told;
+        EXPECT_NE(told.find(message), std::string::npos) << told;
+        EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
     }
 }
 }  // namespace
