@@ -12,14 +12,12 @@ constexpr double lostAfter = 0.5;  // seconds without a pose
 constexpr char pictureRecordHeader[] = "t,x,y,z,horizon_ms";
 }  // namespace
 
-TrackingReport::TrackingReport(RecordFile* poses, RecordFile* pictures, bool camera)
-    : poses(poses), pictures(pictures) {
+TrackingReport::TrackingReport(RecordFile* poseRecord, RecordFile* pictureRecord, bool camera)
+    : poses(poseRecord), pictures(pictureRecord) {
     // Each run's lines follow a header line of their own: their times restart.
-    if (poses)
-        recorded(this->poses,
-                 poses->begin(std::string(camera ? cameraPoseTraceHeader : poseTraceHeader) +
-                              "\n"));
-    if (pictures) recorded(this->pictures, pictures->begin(std::string(pictureRecordHeader) + "\n"));
+    const char* header = camera ? cameraPoseTraceHeader : poseTraceHeader;
+    if (poses) recorded(poses, poses->begin(std::string(header) + "\n"));
+    if (pictures) recorded(pictures, pictures->begin(std::string(pictureRecordHeader) + "\n"));
 }
 
 void TrackingReport::poseTaken(double arrival, const HeadPose& pose, double exposure) {

@@ -40,10 +40,6 @@ bool PoseToEye::add(const CameraPose& pose, double arrival) {
     return moved;
 }
 
-bool PoseToEye::started() const {
-    return settings.filtering == Filtering::motion ? predictor.started() : smoothed.has_value();
-}
-
 HeadPose PoseToEye::headAt(double seen) const {
     if (settings.filtering != Filtering::motion) return smoothed.value_or(HeadPose{});
     return settings.predict ? predictor.predict(seen) : predictor.predict(predictor.time());

@@ -64,7 +64,6 @@ class PoseToEye {
     // (the recentring key) is a step that no filter smooths: they start again from it, and
     // add() says so.
     bool add(const CameraPose& pose, double arrival);
-    bool started() const;
     // The head as drawn for a picture seen at `seen`: filtered, and with the motion filter
     // predicted to then, unless prediction is off.
     HeadPose headAt(double seen) const;
