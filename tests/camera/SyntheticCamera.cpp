@@ -279,7 +279,7 @@ bool SyntheticCamera::writeVideo(const std::string& path, int width, int height,
     if (room == Room::compressed) {
         const std::string command =
             "ffmpeg -loglevel error -y -f rawvideo -pix_fmt gray -s " + std::to_string(width) +
-            "x" + std::to_string(height) + " -r 30 -i - -c:v libx264 -b:v 100k -pix_fmt yuv420p '" +
+            "x" + std::to_string(height) + " -r 30 -i - -c:v libx264 -crf 45 -pix_fmt yuv420p '" +
             path + "'";
         std::FILE* encoder = ::popen(command.c_str(), "w");
         if (!encoder) return false;
