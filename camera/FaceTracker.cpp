@@ -12,10 +12,13 @@ namespace {
 // The finder's box holds the face from the brows to the mouth; the landmarks' mean shape
 // is laid in a box this much larger (from the brows to the chin and across the jaw).
 constexpr double landmarkBoxScale = 1.37;
-// Pictures in a row whose face stays byte for byte as it was, after which the source is
-// taken as stuck (a frozen video, or one whose pictures changed size midway and now hold
-// stale pixels). A compressed video copies still blocks: one such picture means nothing.
+// Pictures in a row whose face's box stays byte for byte as it was, after which the source
+// is taken as stuck: a frozen video. A compressed video copies a still face's blocks, and a
+// heavily compressed one may keep half of a speaking face (its eyes) for most of a second:
+// a box only partly unchanged means stale pixels (a video whose pictures changed size
+// midway) only after much longer.
 constexpr int stillPicturesFrozen = 15;
+constexpr int partlyStillPicturesStale = 45;
 // What is kept of the picture before around its face, of the face's size beyond its box.
 constexpr double keptMargin = 0.5;
 
@@ -63,9 +66,11 @@ void FaceTracker::measure(const GreyImage& picture, FaceTrack& track) {
         facePoses.emplace(CameraGeometry{picture.width, picture.height, fieldOfView}, distance);
     track.faceFound = finder.find(picture, track.face);
     track.wholeSearch = finder.searchedWholePicture();
-    stillInARow = track.faceFound && stillAround(picture, track.face) ? stillInARow + 1 : 0;
+    const double unchanged = track.faceFound ? unchangedAround(picture, track.face) : 0.0;
+    stillInARow = unchanged == 1.0 ? stillInARow + 1 : 0;
+    partlyStillInARow = unchanged >= 0.5 ? partlyStillInARow + 1 : 0;
     keepAround(picture, track.faceFound ? track.face : FaceBox{});
-    if (stillInARow >= stillPicturesFrozen) {
+    if (stillInARow >= stillPicturesFrozen || partlyStillInARow >= partlyStillPicturesStale) {
         track.faceFound = false;
         track.outcome = FaceTrack::Outcome::frozen;
         return;
@@ -104,17 +109,17 @@ void FaceTracker::check(const GreyImage& picture) {
     }
 }
 
-// Whether at least half the rows of the face's box hold the same pixels as in the picture
+// The share of the rows of the face's box that hold the same pixels as in the picture
 // before. A camera's noise changes every row; stale pixels, or a frozen picture, do not.
 // A box beyond what was kept of the picture before counts as changed.
-bool FaceTracker::stillAround(const GreyImage& now, const FaceBox& face) const {
-    if (before.pictureWidth != now.width || before.pictureHeight != now.height) return false;
+double FaceTracker::unchangedAround(const GreyImage& now, const FaceBox& face) const {
+    if (before.pictureWidth != now.width || before.pictureHeight != now.height) return 0.0;
     Region box = regionAround(face, 0.0, now.width, now.height);
     const GreyImage& kept = before.part;
     if (box.right <= box.left || box.bottom <= box.top || box.left < before.left ||
         box.top < before.top ||
         box.right > before.left + kept.width || box.bottom > before.top + kept.height)
-        return false;
+        return 0.0;
     int same = 0;
     for (int row = box.top; row < box.bottom; ++row) {
         std::size_t at = static_cast<std::size_t>(row) * static_cast<std::size_t>(now.width) +
@@ -125,10 +130,10 @@ bool FaceTracker::stillAround(const GreyImage& now, const FaceBox& face) const {
         same += std::memcmp(&now.pixels[at], &kept.pixels[keptAt],
                             static_cast<std::size_t>(box.right - box.left)) == 0;
     }
-    return 2 * same >= box.bottom - box.top;
+    return static_cast<double>(same) / (box.bottom - box.top);
 }
 
-// Keeps the picture's pixels around `face` for the next picture's stillAround(), in the
+// Keeps the picture's pixels around `face` for the next picture's unchangedAround(), in the
 // same storage picture after picture; none without a face (its box is empty then).
 void FaceTracker::keepAround(const GreyImage& now, const FaceBox& face) {
     Region region = regionAround(face, keptMargin, now.width, now.height);

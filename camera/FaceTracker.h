@@ -58,7 +58,7 @@ class FaceTracker {
 
   private:
     void measure(const GreyImage& picture, FaceTrack& track);
-    bool stillAround(const GreyImage& picture, const FaceBox& face) const;
+    double unchangedAround(const GreyImage& picture, const FaceBox& face) const;
     void keepAround(const GreyImage& picture, const FaceBox& face);
 
     const double fieldOfView, distance;
@@ -72,5 +72,5 @@ class FaceTracker {
         int left = 0, top = 0;
         GreyImage part;  // empty when no face was found
     } before;
-    int stillInARow = 0;
+    int stillInARow = 0, partlyStillInARow = 0;  // pictures whose face's box is wholly, half unchanged
 };
