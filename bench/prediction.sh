@@ -12,13 +12,17 @@
 #   bench/prediction.sh model [RUNS [BUILD-DIR]]  the filter on the pipeline's own poses, in a
 #                                                 model of the display (bench/filter_bench.cpp)
 #   bench/prediction.sh tune [RUNS [BUILD-DIR]]   the same for other accelerations, one run
+# FACE=hopper and ROOM=dim, blurred or compressed (tests/camera/SyntheticCamera.h) follow
+# another face, or the same in another room.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/display.sh"
+face=${FACE:-astronaut} room=${ROOM:-clean} ext=avi
+[ "$room" = compressed ] && ext=mkv
 # videos: the still face and the moving path, 10 s each, into the scratch folder.
 videos() {
     for video in still path; do
-        "$build/face-video" "$work/$video.avi" 640x480 10 "$video" &
+        "$build/face-video" "$work/$video.$ext" 640x480 10 "$video" "$face" "$room" &
     done
     wait
 }
@@ -48,10 +52,10 @@ if [ "${1:-}" = model ] || [ "${1:-}" = tune ]; then
     start_work
     videos
     if [ "$mode" = tune ]; then
-        exec "$build/bench/filter-bench" tune "$work/still.avi" "$work/path.avi"
+        exec "$build/bench/filter-bench" tune "$work/still.$ext" "$work/path.$ext"
     fi
     for run in $(seq "$runs"); do
-        "$build/bench/filter-bench" "$work/still.avi" "$work/path.avi" > "$work/run$run"
+        "$build/bench/filter-bench" "$work/still.$ext" "$work/path.$ext" > "$work/run$run"
     done
     grep -E '^(still|path)' "$work/run1"
     grep -h '^display: poses' "$work"/run*
@@ -86,7 +90,7 @@ follow() {
     local name=$1 video=$2 pid begun before after
     shift 2
     rm -f "$work/$name.poses" "$work/$name.pictures"  # records are appended to
-    "$build/fishtank-track" --camera "$work/$video.avi" --distance 60 "$@" \
+    "$build/fishtank-track" --camera "$work/$video.$ext" --distance 60 "$@" \
         --record "$work/$name.poses" --record-frames "$work/$name.pictures" > /dev/null 2> "$work/err" &
     pid=$!
     wait_for_window Fishtank "$pid" || { cat "$work/err"; echo "prediction: no window" >&2; exit 1; }
@@ -116,7 +120,7 @@ for run in $(seq "$seconds"); do
     done
 done
 
-echo "== fishtank-track --camera, $seconds runs of 10 s each; min / median / max"
+echo "== fishtank-track --camera, $face, $room, $seconds runs of 10 s each; min / median / max"
 columns=("path RMS x (cm)" "path RMS y (cm)" "path RMS z (cm)" "path RMS z against the camera's own (cm)"
          "still jitter, drawn x (cm)" "drawn y" "drawn z" "raw x" "raw y" "raw z"
          "pictures a second" "CPU, % of a core" "the drawing's share, %")
