@@ -72,5 +72,6 @@ class FaceTracker {
         int left = 0, top = 0;
         GreyImage part;  // empty when no face was found
     } before;
-    int stillInARow = 0, partlyStillInARow = 0;  // pictures whose face's box is wholly, half unchanged
+    // Pictures in a row whose face's box is wholly, and at least half, unchanged.
+    int stillInARow = 0, partlyStillInARow = 0;
 };

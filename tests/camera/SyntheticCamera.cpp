@@ -263,6 +263,10 @@ HeadPose SyntheticCamera::at(const HeadPose& offset) {
     return head;
 }
 
+double SyntheticCamera::speech(double t) {
+    return 0.15 * std::sin(2 * std::numbers::pi * t / 0.4);
+}
+
 HeadPose SyntheticCamera::path(double t) {
     const double turn = 2 * std::numbers::pi;
     HeadPose offset;

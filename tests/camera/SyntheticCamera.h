@@ -68,6 +68,9 @@ class SyntheticCamera {
     // place: 12 cm either side (every 4 s), 6 cm up and down (every 3 s), and from 45 to
     // 85 cm away (every 5 s); at the neutral place at t = 0.
     static HeadPose path(double t);
+    // The tests' speaking face, `t` seconds in: its lower third stretched by up to 15 %,
+    // 2.5 times a second (DrawnHead::speech).
+    static double speech(double t);
 
     // Writes a video (MJPG, as webcams send, in AVI; or in the `codec` given) of `seconds`
     // at 30 frames a second of the heads `headsAt(t)` in `room`, its noise from `seed`.

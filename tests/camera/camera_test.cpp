@@ -183,8 +183,8 @@ TEST(Camera, SpeechDoesNotMoveTheDistance) {
         Followed talking = follow(
             4.0,
             [face](double t) {
-                double speech = 0.15 * std::sin(2 * std::numbers::pi * t / 0.4);
-                return std::vector<DrawnHead>{{SyntheticCamera::neutral(), face, speech}};
+                return std::vector<DrawnHead>{
+                    {SyntheticCamera::neutral(), face, SyntheticCamera::speech(t)}};
             },
             0.5);
         ASSERT_GE(talking.raw.size(), 60u) << nameOf(face);
@@ -313,8 +313,8 @@ TEST(Camera, AStillFaceInACompressedVideoIsFollowedInEveryFrameAndAFrozenOneIsTo
     ASSERT_TRUE(SyntheticCamera::writeVideo(
         compressed.name, 640, 480, 4.0,
         [](double t) {
-            const double speech = 0.15 * std::sin(2 * std::numbers::pi * t / 0.4);
-            return std::vector<DrawnHead>{{SyntheticCamera::neutral(), TestFace::astronaut, speech}};
+            return std::vector<DrawnHead>{
+                {SyntheticCamera::neutral(), TestFace::astronaut, SyntheticCamera::speech(t)}};
         },
         1, 0, Room::compressed));
     int withFace = 0, posed = 0;

@@ -1,15 +1,15 @@
 // Writes a synthetic camera video for the tests and benchmarks:
 //   face-video OUT.avi WIDTHxHEIGHT SECONDS still|talk|move|path|turn|none [FACE [ROOM [SEED]]]
-// still: the head at the neutral place; talk: the same, speaking; move: neutral for 1.5 s, then 12 cm to the user's
-// right within half a second, and there; path: neutral for 1 s, then the tests' moving
-// head; turn: facing the camera for 1.5 s, then turned 25 degrees to the user's own right
-// until 3.5 s, then 25 degrees to their left; none: the room, no face. FACE: astronaut
+// still: the head at the neutral place; talk: the same, speaking; move: neutral for 1.5 s,
+// then 12 cm to the user's right within half a second, and there; path: neutral for 1 s,
+// then the tests' moving head; turn: facing the camera for 1.5 s, then turned 25 degrees
+// to the user's own right until 3.5 s, then 25 degrees to their left; none: the room, no
+// face. FACE: astronaut
 // (the default) or hopper; ROOM: clean (the default), dim, blurred or compressed (H.264:
 // name the file .mkv); SEED: the noise's, 1 unless given.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <numbers>
 #include <string>
 
 #include "tests/camera/SyntheticCamera.h"
@@ -22,10 +22,14 @@ int main(int argc, char** argv) {
     const Room rooms[] = {Room::clean, Room::dim, Room::blurred, Room::compressed};
     const Room* room = std::find_if(std::begin(rooms), std::end(rooms),
                                     [&](Room r) { return roomName == nameOf(r); });
-    if ((path != "still" && path != "talk" && path != "move" && path != "path" && path != "turn" && path != "none") ||
+    const char* paths[] = {"still", "talk", "move", "path", "turn", "none"};
+    const bool known = std::any_of(std::begin(paths), std::end(paths),
+                                   [&](const char* p) { return path == p; });
+    if (!known ||
         (faceName != "astronaut" && faceName != "hopper") || room == std::end(rooms) ||
         argc > 8 || std::sscanf(argv[2], "%dx%d", &width, &height) != 2) {
-        std::fputs("usage: face-video OUT.avi WIDTHxHEIGHT SECONDS still|talk|move|path|turn|none "
+        std::fputs("usage: face-video OUT.avi WIDTHxHEIGHT SECONDS "
+                   "still|talk|move|path|turn|none "
                    "[astronaut|hopper [clean|dim|blurred|compressed [SEED]]]\n",
                    stderr);
         return 2;
@@ -36,8 +40,7 @@ int main(int argc, char** argv) {
         if (path == "move") offset.x = 12 * std::clamp((t - 1.5) / 0.5, 0.0, 1.0);
         if (path == "path" && t >= 1.0) offset = SyntheticCamera::path(t - 1.0);
         if (path == "turn" && t >= 1.5) offset.yaw = t < 3.5 ? 25 : -25;
-        // Speaking: the lower third stretched by up to 15 %, 2.5 times a second.
-        const double speech = path == "talk" ? 0.15 * std::sin(2 * std::numbers::pi * t / 0.4) : 0;
+        const double speech = path == "talk" ? SyntheticCamera::speech(t) : 0.0;
         return path == "none" ? std::vector<DrawnHead>{}
                               : std::vector<DrawnHead>{{SyntheticCamera::at(offset), face, speech}};
     };
