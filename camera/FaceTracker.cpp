@@ -33,6 +33,10 @@ Region regionAround(const FaceBox& face, double margin, int width, int height) {
     return {within(face.x - half, width), within(face.y - half, height),
             within(face.x + half, width), within(face.y + half, height)};
 }
+
+double apart(const FacePoint& a, const FacePoint& b) {
+    return std::hypot(b.x - a.x, b.y - a.y);
+}
 }  // namespace
 
 FaceTracker::FaceTracker(double fieldOfView, double distance, const std::string& landmarkModel)
@@ -83,14 +87,20 @@ void FaceTracker::measure(const GreyImage& picture, FaceTrack& track) {
     landmarks.place(picture, {track.face.x, track.face.y, track.face.size * landmarkBoxScale},
                     track.shape);
     track.landmarked = true;
-    if (!fitFace(track.shape, eyes.centres(picture, track.shape, facePoses->isTakingNeutral()),
-                 facePoses->geometry(), track.measure)) {
+    const std::array<FacePoint, 2> eyeCentres =
+        eyes.centres(picture, track.shape, facePoses->isTakingNeutral());
+    if (!fitFace(track.shape, eyeCentres, facePoses->geometry(), track.measure)) {
         track.outcome = FaceTrack::Outcome::notFitted;
         return;
     }
-    // The finder follows boxes of its own kind, corrected to where the landmarks are.
-    const FaceBox fitted = landmarks.boxOf(track.shape);
-    if (std::isfinite(fitted.x) && std::isfinite(fitted.y) && fitted.size > 1.0)
+    // The finder follows boxes of its own kind, corrected to where the landmarks are, and
+    // to the size of the eyes' refined centres: landmarks laid in a box too large come out
+    // nearly as large, or larger (a face in a dim room), where the eyes' match does not.
+    FaceBox fitted = landmarks.boxOf(track.shape);
+    fitted.size *= apart(eyeCentres[0], eyeCentres[1]) /
+                   apart(eyeCentre(track.shape, 0), eyeCentre(track.shape, 1));
+    if (std::isfinite(fitted.x) && std::isfinite(fitted.y) && std::isfinite(fitted.size) &&
+        fitted.size > 1.0)
         finder.correct(picture, {fitted.x, fitted.y, fitted.size / landmarkBoxScale});
     if (!facePoses->poseFor(track.measure, track.pose.pose)) {
         track.outcome = FaceTrack::Outcome::centring;

@@ -125,12 +125,14 @@ TEST(Camera, AMovingHeadIsFollowedWithinMillimetresOnEveryFace) {
     auto offsetAt = [](double t) { return t < 1.0 ? HeadPose{} : SyntheticCamera::path(t - 1.0); };
     std::vector<std::pair<TestFace, unsigned>> videos;  // faces and noise seeds
     for (TestFace face : allTestFaces) videos.push_back({face, 1});
-    // With this noise the detector's first box of Grace Hopper's face is a third too large.
+    // With this noise the detector's first search finds Grace Hopper's face a third too
+    // large; a neutral place taken in that box would leave the distance 13 cm off.
     videos.push_back({TestFace::hopper, 4});
     for (auto [face, seed] : videos) {
         // cm RMS, x y z: with glasses too (Grace Hopper's), whose rims make the shape
-        // predictor's eye points jump by a pixel or two from picture to picture.
-        const double largest[] = {0.3, 0.3, 0.8};
+        // predictor's eye points jump by a pixel or two from picture to picture, and more
+        // with the second noise.
+        const double largest[] = {0.3, 0.3, seed == 1 ? 0.8 : 0.9};
         Followed moving = follow(6.0, one(face, offsetAt), 1.0, seed);
         const std::string name =
             nameOf(face) + (seed == 1 ? "" : ", noise " + std::to_string(seed));
@@ -157,19 +159,23 @@ TEST(Camera, AMovingHeadIsFollowedInADimRoomThroughMotionBlurAndHeavyCompression
     struct Video {
         TestFace face;
         Room room;
-        double largestZ;  // cm RMS: compression costs the distance most, as a pixel of the
-                          // eyes' distance is a centimetre of it
+        double largestSideways, largestZ;  // cm RMS: compression costs the distance most,
+                                           // as a pixel of the eyes' distance is a cm of it
+        unsigned seed = 1;
     };
-    for (auto [face, room, largestZ] : {Video{TestFace::astronaut, Room::dim, 0.8},
-                                        Video{TestFace::hopper, Room::blurred, 0.8},
-                                        Video{TestFace::astronaut, Room::compressed, 1.5},
-                                        Video{TestFace::hopper, Room::compressed, 1.5}}) {
+    // With noise 3 Grace Hopper's landmarks in the dim room, laid in a box a little too
+    // large as her head moves away, come out larger still, and once drew the box with them.
+    for (auto [face, room, largestSideways, largestZ, seed] :
+         {Video{TestFace::astronaut, Room::dim, 0.4, 0.8}, Video{TestFace::hopper, Room::dim, 0.5, 1.5, 3},
+          Video{TestFace::hopper, Room::blurred, 0.4, 0.8},
+          Video{TestFace::astronaut, Room::compressed, 0.4, 1.5},
+          Video{TestFace::hopper, Room::compressed, 0.4, 1.5}}) {
         const std::string name = std::string(nameOf(face)) + ", " + nameOf(room);
-        Followed moving = follow(6.0, one(face, offsetAt), 1.0, 1, room);
+        Followed moving = follow(6.0, one(face, offsetAt), 1.0, seed, room);
         const double posed = static_cast<double>(moving.raw.size()) / std::max(moving.frames, 1);
         report(name + ": share of frames posed", posed);
         EXPECT_GE(posed, 0.95) << name;
-        const double largest[] = {0.4, 0.4, largestZ};
+        const double largest[] = {largestSideways, largestSideways, largestZ};
         for (int a = 0; a < 3; ++a) {
             double error = rootMeanSquare(moving.raw, moving.truth, axes[a]);
             report(name + ": path RMS cm " + "xyz"[a], error);
