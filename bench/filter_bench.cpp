@@ -371,6 +371,18 @@ int records(double refresh, char** paths) {
     std::printf("program: path RMS x, y, z, z own (cm): %.4f %.4f %.4f %.4f\n",
                 std::sqrt(squares[0] / counted), std::sqrt(squares[1] / counted),
                 std::sqrt(squares[2] / counted), std::sqrt(squares[3] / counted));
+    // The same run's raw poses at their own frames' time: what the drawing is held to.
+    double rawSquares[3] = {};
+    int rawCounted = 0;
+    for (const Pose& p : moving.poses) {
+        if (p.time < 1.5) continue;
+        HeadPose head = truth(p.time);
+        for (int a = 0; a < 3; ++a) rawSquares[a] += std::pow(p.raw.*axes[a] - head.*axes[a], 2);
+        ++rawCounted;
+    }
+    std::printf("program: raw poses' path RMS x, y, z (cm): %.4f %.4f %.4f\n",
+                std::sqrt(rawSquares[0] / rawCounted), std::sqrt(rawSquares[1] / rawCounted),
+                std::sqrt(rawSquares[2] / rawCounted));
     std::printf("program: still jitter x, y, z drawn, raw (cm):");
     for (bool drawn : {true, false})
         for (int a = 0; a < 3; ++a) {

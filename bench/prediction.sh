@@ -4,8 +4,9 @@
 # still face, and the moving path) RUNS times (default 3) in each of three settings: its
 # prediction on (the default), off (--predict off), and a One Euro filter for comparison
 # (--smooth 2,0.3,1.5,0.3). From its records (--record, --record-frames): the moving
-# path's RMS error of the head each picture drew against the truth when it was seen, the
-# still face's jitter from picture to picture against the raw poses', and the pictures a
+# path's RMS error of the head each picture drew against the truth when it was seen (and
+# of the same run's raw poses against the truth at their frames' time), the still face's
+# jitter from picture to picture against the raw poses', and the pictures a
 # second; from /proc: the program's CPU while following, and the drawing's share (the main
 # thread and llvmpipe's). min / median / max over the runs.
 #   bench/prediction.sh [RUNS [BUILD-DIR]]
@@ -116,12 +117,13 @@ for run in $(seq "$seconds"); do
         "$build/bench/filter-bench" records 60 "$work/still$i.poses" "$work/still$i.pictures" \
             "$work/path$i.poses" "$work/path$i.pictures" > "$work/measured"
         read -r cpu share < "$work/path$i.cpu"
-        echo "$(sed -n 's/^program: path RMS.*: //p' "$work/measured") $(sed -n 's/^program: still jitter.*: //p' "$work/measured") $(sed -n 's/^program: pictures.*: //p' "$work/measured") $cpu $share" >> "$work/setting$i"
+        echo "$(sed -n 's/^program: path RMS.*: //p' "$work/measured") $(sed -n "s/^program: raw poses' path RMS.*: //p" "$work/measured") $(sed -n 's/^program: still jitter.*: //p' "$work/measured") $(sed -n 's/^program: pictures.*: //p' "$work/measured") $cpu $share" >> "$work/setting$i"
     done
 done
 
 echo "== fishtank-track --camera, $face, $room, $seconds runs of 10 s each; min / median / max"
 columns=("path RMS x (cm)" "path RMS y (cm)" "path RMS z (cm)" "path RMS z against the camera's own (cm)"
+         "the same run's raw poses, path RMS x" "raw y" "raw z"
          "still jitter, drawn x (cm)" "drawn y" "drawn z" "raw x" "raw y" "raw z"
          "pictures a second" "CPU, % of a core" "the drawing's share, %")
 for i in "${!settings[@]}"; do
