@@ -174,20 +174,34 @@ struct Measures {
     double path[4], jitter[3];
 };
 
+// The RMS error of `heads`, each against the truth at its time in `times`, from 1.5 s on
+// (centring and the filters' start): x, y, z, and z against the camera's own distance.
+void pathError(const std::vector<HeadPose>& heads, const std::vector<double>& times,
+               CrossTalk crossTalk, double (&error)[4]) {
+    double squares[4] = {};
+    int counted = 0;
+    for (std::size_t i = 0; i < heads.size(); ++i) {
+        if (times[i] < 1.5) continue;
+        HeadPose head = truth(times[i]);
+        for (int a = 0; a < 3; ++a) squares[a] += std::pow(heads[i].*axes[a] - head.*axes[a], 2);
+        squares[3] += std::pow(heads[i].z - crossTalk.z(head), 2);
+        ++counted;
+    }
+    for (int i = 0; i < 4; ++i) error[i] = std::sqrt(squares[i] / counted);
+}
+
+std::vector<double> seenTimes(const std::vector<Picture>& pictures) {
+    std::vector<double> times;
+    for (const Picture& p : pictures) times.push_back(p.seen);
+    return times;
+}
+
 Measures measure(const std::vector<Pose>& still, const std::vector<Picture>& stillPictures,
                  const std::vector<Pose>& moving, const std::vector<Picture>& movingPictures,
                  Way way, Tuning tuning, CrossTalk crossTalk) {
     Measures m{};
-    std::vector<HeadPose> onPath = drawn(moving, movingPictures, way, tuning);
-    int counted = 0;
-    for (std::size_t i = 0; i < onPath.size(); ++i) {
-        if (movingPictures[i].seen < 1.5) continue;  // centring and the filters' start
-        HeadPose head = truth(movingPictures[i].seen);
-        for (int a = 0; a < 3; ++a) m.path[a] += std::pow(onPath[i].*axes[a] - head.*axes[a], 2);
-        m.path[3] += std::pow(onPath[i].z - crossTalk.z(head), 2);
-        ++counted;
-    }
-    for (double& squares : m.path) squares = std::sqrt(squares / counted);
+    pathError(drawn(moving, movingPictures, way, tuning), seenTimes(movingPictures), crossTalk,
+              m.path);
     std::vector<HeadPose> held = drawn(still, stillPictures, way, tuning);
     for (int a = 0; a < 3; ++a) {
         std::vector<double> values;  // without the filters' first half second
@@ -359,30 +373,17 @@ int records(double refresh, char** paths) {
         return 1;
     }
     const CrossTalk crossTalk = fitCrossTalk(moving.poses);
-    double squares[4] = {};
-    int counted = 0;
-    for (std::size_t i = 0; i < moving.heads.size(); ++i) {
-        if (moving.pictures[i].seen < 1.5) continue;  // centring and the filters' start
-        HeadPose head = truth(moving.pictures[i].seen);
-        for (int a = 0; a < 3; ++a) squares[a] += std::pow(moving.heads[i].*axes[a] - head.*axes[a], 2);
-        squares[3] += std::pow(moving.heads[i].z - crossTalk.z(head), 2);
-        ++counted;
-    }
-    std::printf("program: path RMS x, y, z, z own (cm): %.4f %.4f %.4f %.4f\n",
-                std::sqrt(squares[0] / counted), std::sqrt(squares[1] / counted),
-                std::sqrt(squares[2] / counted), std::sqrt(squares[3] / counted));
+    double drawnError[4], rawError[4];
+    pathError(moving.heads, seenTimes(moving.pictures), crossTalk, drawnError);
+    std::printf("program: path RMS x, y, z, z own (cm): %.4f %.4f %.4f %.4f\n", drawnError[0],
+                drawnError[1], drawnError[2], drawnError[3]);
     // The same run's raw poses at their own frames' time: what the drawing is held to.
-    double rawSquares[3] = {};
-    int rawCounted = 0;
-    for (const Pose& p : moving.poses) {
-        if (p.time < 1.5) continue;
-        HeadPose head = truth(p.time);
-        for (int a = 0; a < 3; ++a) rawSquares[a] += std::pow(p.raw.*axes[a] - head.*axes[a], 2);
-        ++rawCounted;
-    }
-    std::printf("program: raw poses' path RMS x, y, z (cm): %.4f %.4f %.4f\n",
-                std::sqrt(rawSquares[0] / rawCounted), std::sqrt(rawSquares[1] / rawCounted),
-                std::sqrt(rawSquares[2] / rawCounted));
+    std::vector<HeadPose> raw;
+    std::vector<double> taken;
+    for (const Pose& p : moving.poses) raw.push_back(p.raw), taken.push_back(p.time);
+    pathError(raw, taken, crossTalk, rawError);
+    std::printf("program: raw poses' path RMS x, y, z (cm): %.4f %.4f %.4f\n", rawError[0],
+                rawError[1], rawError[2]);
     std::printf("program: still jitter x, y, z drawn, raw (cm):");
     for (bool drawn : {true, false})
         for (int a = 0; a < 3; ++a) {

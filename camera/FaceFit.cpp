@@ -55,8 +55,7 @@ bool fitFace(const FaceShape& shape, const std::array<FacePoint, 2>& eyeCentres,
         cv::Point2d d = fitted[i] - seen[i];
         squares += d.dot(d) / static_cast<double>(seen.size());
     }
-    const FacePoint left = eyeCentre(shape, 0), right = eyeCentre(shape, 1);
-    const double eyes = std::hypot(right.x - left.x, right.y - left.y);
+    const double eyes = apart(eyeCentre(shape, 0), eyeCentre(shape, 1));
     if (!(std::sqrt(squares) <= largestStray * eyes)) return false;
     // A face cut by the picture's edge: the predictor reads the pixels beyond as black.
     // (The chin may leave the picture of a user sitting close: the jaw is not fitted.)

@@ -33,10 +33,6 @@ Region regionAround(const FaceBox& face, double margin, int width, int height) {
     return {within(face.x - half, width), within(face.y - half, height),
             within(face.x + half, width), within(face.y + half, height)};
 }
-
-double apart(const FacePoint& a, const FacePoint& b) {
-    return std::hypot(b.x - a.x, b.y - a.y);
-}
 }  // namespace
 
 FaceTracker::FaceTracker(double fieldOfView, double distance, const std::string& landmarkModel)

@@ -31,6 +31,10 @@ const std::array<RigidLandmark, rigidLandmarks.end - rigidLandmarks.first> gener
     {47, 2.65, 0.45, -0.3},
 }};
 
+double apart(const FacePoint& a, const FacePoint& b) {
+    return std::hypot(b.x - a.x, b.y - a.y);
+}
+
 FacePoint eyeCentre(const FaceShape& shape, int eye) {
     const LandmarkRange points = eyeLandmarks[eye];
     const int count = points.end - points.first;

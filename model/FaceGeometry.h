@@ -27,6 +27,8 @@ constexpr LandmarkRange eyeLandmarks[2] = {{36, 42}, {42, 48}};
 constexpr LandmarkRange rigidLandmarks{27, 48};
 // The centre of eye 0 or 1: the mean of its six landmarks.
 FacePoint eyeCentre(const FaceShape& shape, int eye);
+// The distance between two points of a picture, pixels.
+double apart(const FacePoint& a, const FacePoint& b);
 
 // A pinhole camera at the top centre of the screen, its axis square to the screen and
 // looking at the user, its picture not mirrored: the user moving to their right moves the

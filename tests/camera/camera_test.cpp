@@ -166,7 +166,8 @@ TEST(Camera, AMovingHeadIsFollowedInADimRoomThroughMotionBlurAndHeavyCompression
     // With noise 3 Grace Hopper's landmarks in the dim room, laid in a box a little too
     // large as her head moves away, come out larger still, and once drew the box with them.
     for (auto [face, room, largestSideways, largestZ, seed] :
-         {Video{TestFace::astronaut, Room::dim, 0.4, 0.8}, Video{TestFace::hopper, Room::dim, 0.5, 1.5, 3},
+         {Video{TestFace::astronaut, Room::dim, 0.4, 0.8},
+          Video{TestFace::hopper, Room::dim, 0.5, 1.5, 3},
           Video{TestFace::hopper, Room::blurred, 0.4, 0.8},
           Video{TestFace::astronaut, Room::compressed, 0.4, 1.5},
           Video{TestFace::hopper, Room::compressed, 0.4, 1.5}}) {

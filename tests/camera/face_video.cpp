@@ -4,9 +4,8 @@
 // then 12 cm to the user's right within half a second, and there; path: neutral for 1 s,
 // then the tests' moving head; turn: facing the camera for 1.5 s, then turned 25 degrees
 // to the user's own right until 3.5 s, then 25 degrees to their left; none: the room, no
-// face. FACE: astronaut
-// (the default) or hopper; ROOM: clean (the default), dim, blurred or compressed (H.264:
-// name the file .mkv); SEED: the noise's, 1 unless given.
+// face. FACE: astronaut (the default) or hopper; ROOM: clean (the default), dim, blurred or
+// compressed (H.264: name the file .mkv); SEED: the noise's, 1 unless given.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
