@@ -164,10 +164,11 @@ TEST(Camera, AMovingHeadIsFollowedInADimRoomThroughMotionBlurAndHeavyCompression
         unsigned seed = 1;
     };
     // With noise 3 Grace Hopper's landmarks in the dim room, laid in a box a little too
-    // large as her head moves away, come out larger still, and once drew the box with them.
+    // large as her head moves away, come out larger still, and once drew the box with them;
+    // and her face's low contrast, not lifted, sends them 0.4 cm RMS astray sideways.
     for (auto [face, room, largestSideways, largestZ, seed] :
          {Video{TestFace::astronaut, Room::dim, 0.4, 0.8},
-          Video{TestFace::hopper, Room::dim, 0.5, 1.5, 3},
+          Video{TestFace::hopper, Room::dim, 0.2, 1.5, 3},
           Video{TestFace::hopper, Room::blurred, 0.4, 0.8},
           Video{TestFace::astronaut, Room::compressed, 0.4, 1.5},
           Video{TestFace::hopper, Room::compressed, 0.4, 1.5}}) {
