@@ -382,8 +382,8 @@ int records(double refresh, char** paths) {
     std::vector<double> taken;
     for (const Pose& p : moving.poses) raw.push_back(p.raw), taken.push_back(p.time);
     pathError(raw, taken, crossTalk, rawError);
-    std::printf("program: raw poses' path RMS x, y, z (cm): %.4f %.4f %.4f\n", rawError[0],
-                rawError[1], rawError[2]);
+    std::printf("program: raw poses' path RMS x, y, z, z own (cm): %.4f %.4f %.4f %.4f\n",
+                rawError[0], rawError[1], rawError[2], rawError[3]);
     std::printf("program: still jitter x, y, z drawn, raw (cm):");
     for (bool drawn : {true, false})
         for (int a = 0; a < 3; ++a) {

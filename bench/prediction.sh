@@ -124,6 +124,7 @@ done
 echo "== fishtank-track --camera, $face, $room, $seconds runs of 10 s each; min / median / max"
 columns=("path RMS x (cm)" "path RMS y (cm)" "path RMS z (cm)" "path RMS z against the camera's own (cm)"
          "the same run's raw poses, path RMS x" "raw poses, path RMS y" "raw poses, path RMS z"
+         "raw poses, path RMS z, the camera's own"
          "still jitter, drawn x (cm)" "drawn y" "drawn z" "raw x" "raw y" "raw z"
          "pictures a second" "CPU, % of a core" "the drawing's share, %")
 for i in "${!settings[@]}"; do
