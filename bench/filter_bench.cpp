@@ -7,7 +7,7 @@
 //                                 the moving path and its jitter from picture to picture on
 //                                 the still face; the distance also against the camera's
 //                                 own, which errs with the head's place sideways
-//   filter-bench tune STILL PATH  the filter with prediction for other accelerations
+//   filter-bench tune STILL PATH  the filter with prediction for other tunings
 //   filter-bench records REFRESH STILL-POSES STILL-PICTURES PATH-POSES PATH-PICTURES
 //                                 the same measures of the program itself, from the records
 //                                 it wrote (--record, --record-frames) following the two
@@ -281,29 +281,40 @@ void table(const std::vector<Pose>& still, const std::vector<Pose>& moving) {
         }
 }
 
-// Both tunings take each candidate acceleration: x and y tell the sideways one, z against
-// the camera's own distance the distance's.
+// The sideways tuning takes each candidate acceleration (x and y tell), the distance's each
+// measured spread and jerk (z against the camera's own distance tells); the other axis
+// keeps the camera's tuning.
 void tune(const std::vector<Pose>& still, const std::vector<Pose>& moving) {
     CrossTalk crossTalk = fitCrossTalk(moving);
     RawJitter raw = describe(still, moving, crossTalk);
     std::printf("the filter with prediction; jitter as a share of the raw poses'\n");
-    std::printf(
-        "at rest  per speed   display: path x, y, z own (cm)  jitter x, y, z   "
-        "per pose: jitter x, y, z\n");
+    auto row = [&](Tuning tuning, double first, double second) {
+        Measures d = displayed(still, moving, Way::predicted, tuning, crossTalk);
+        Measures p = perPose(still, moving, Way::predicted, tuning, crossTalk);
+        std::printf("%5.2f    %5.2f      %6.3f %6.3f %6.3f              %4.2f %4.2f %4.2f   "
+                    "          %4.2f %4.2f %4.2f\n",
+                    first, second, d.path[0], d.path[1], d.path[3], d.jitter[0] / raw.jitter[0],
+                    d.jitter[1] / raw.jitter[1], d.jitter[2] / raw.jitter[2],
+                    p.jitter[0] / raw.jitter[0], p.jitter[1] / raw.jitter[1],
+                    p.jitter[2] / raw.jitter[2]);
+    };
+    const char* columns =
+        "display: path x, y, z own (cm)  jitter x, y, z   per pose: jitter x, y, z";
+    std::printf("sideways:\nat rest  per speed   %s\n", columns);
     for (double atRest : {0.05, 0.1, 0.2, 0.5, 1.0, 1.5, 2.0, 3.0})
         for (double perSpeed : {0.0, 0.5, 0.75, 1.0, 1.5, 2.0, 3.0}) {
             Tuning tuning;
-            tuning.sideways.acceleration = tuning.distance.acceleration = atRest;
-            tuning.sideways.accelerationPerSpeed = tuning.distance.accelerationPerSpeed = perSpeed;
-            Measures d = displayed(still, moving, Way::predicted, tuning, crossTalk);
-            Measures p = perPose(still, moving, Way::predicted, tuning, crossTalk);
-            std::printf(
-                "%5.2f    %5.2f      %6.3f %6.3f %6.3f              %4.2f %4.2f %4.2f   "
-                "          %4.2f %4.2f %4.2f\n",
-                atRest, perSpeed, d.path[0], d.path[1], d.path[3], d.jitter[0] / raw.jitter[0],
-                d.jitter[1] / raw.jitter[1], d.jitter[2] / raw.jitter[2],
-                p.jitter[0] / raw.jitter[0], p.jitter[1] / raw.jitter[1],
-                p.jitter[2] / raw.jitter[2]);
+            tuning.sideways.acceleration = atRest;
+            tuning.sideways.accelerationPerSpeed = perSpeed;
+            row(tuning, atRest, perSpeed);
+        }
+    std::printf("distance:\nmeasured jerk        %s\n", columns);
+    for (double measured : {0.12, 0.15, 0.2, 0.3})
+        for (double jerk : {3.0, 6.0, 8.0, 10.0, 15.0, 20.0, 40.0}) {
+            Tuning tuning;
+            tuning.distance.measurement = measured;
+            tuning.distance.jerk = jerk;
+            row(tuning, measured, jerk);
         }
 }
 }  // namespace
