@@ -1,9 +1,9 @@
 #!/bin/bash
 # The head drawn where it is when the picture is seen. The program itself, under Xvfb and
 # llvmpipe (720x720), follows the tests' synthetic videos (640x480, 30 frames/s: a still
-# face for 10 s, and the moving path for 21 s) RUNS times (default 3) in each of three settings: its
-# prediction on (the default), off (--predict off), and a One Euro filter for comparison
-# (--smooth 2,0.3,1.5,0.3). From its records (--record, --record-frames): the moving
+# face for 10 s, and the moving path for 21 s) RUNS times (default 3) in each of three
+# settings: its prediction on (the default), off (--predict off), and a One Euro filter for
+# comparison (--smooth 2,0.3,1.5,0.3). From its records (--record, --record-frames): the moving
 # path's RMS error of the head each picture drew against the truth when it was seen (and
 # of the same run's raw poses against the truth at their frames' time), the still face's
 # jitter from picture to picture against the raw poses', and the pictures a

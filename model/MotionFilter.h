@@ -70,7 +70,7 @@ class MotionFilter {
         double variance[3][3] = {};
     };
     void start(double value, double time);
-    // The estimate carried `interval` seconds forward, the acceleration's noise added.
+    // The estimate carried `interval` seconds forward, the white noises' spread added.
     Estimate carried(double interval) const;
 
     MotionNoise noise;
